@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+namespace orvane::audio {
+
+/// Fixed-size ring of float samples with one read and one write pointer: the delay line
+/// of the effect nodes. Positions are slot indices; the buffer knows nothing of time.
+///
+/// Every position handed in is wrapped into [0, capacity) as (p + capacity) rem capacity,
+/// so values from -capacity upward land where a ring would put them; values beyond that
+/// range are still reduced into the ring and never reach outside the storage.
+class CircularBuffer {
+public:
+    static constexpr int maxCapacity = 536870911;  // the byte count must fit a signed 32-bit int
+
+    /// A zero-filled ring of size slots, both pointers at 0. Throws std::invalid_argument
+    /// for a size outside 1 ... maxCapacity.
+    explicit CircularBuffer(int size);
+    CircularBuffer(CircularBuffer&& other) noexcept;
+    CircularBuffer& operator=(CircularBuffer&& other) noexcept;
+    CircularBuffer(const CircularBuffer&) = delete;
+    CircularBuffer& operator=(const CircularBuffer&) = delete;
+    ~CircularBuffer();
+
+    void setReadPointer(int position) noexcept { readPointer = wrap(position); }
+    void setWritePointer(int position) noexcept { writePointer = wrap(position); }
+    void stepReadPointer(int steps) noexcept { readPointer = wrap(std::int64_t{readPointer} + steps); }
+    void stepWritePointer(int steps) noexcept { writePointer = wrap(std::int64_t{writePointer} + steps); }
+
+    /// The sample under the read pointer.
+    float readSample() const noexcept { return data[readPointer]; }
+    /// The sample in absolute slot wrap(index).
+    float readSample(int index) const noexcept { return data[wrap(index)]; }
+    /// Stores into the slot under the write pointer; the caller steps the pointer.
+    void writeSample(float sample) noexcept { data[writePointer] = sample; }
+
+    /// Linear interpolation at an absolute fractional slot position: the slot at or
+    /// before it weighted by (1 - frac), the next slot (slot 0 after the last) by frac.
+    /// Positions below -capacity or not finite are reduced into the ring first.
+    float interpolate(float position) const noexcept;
+
+    /// Zeroes every slot and puts both pointers at 0, without reallocating.
+    void reset() noexcept;
+
+    /// Slots from the read pointer forward to the write pointer (0 when they are equal).
+    int getFillLevel() const noexcept;
+
+    int capacity;
+    float* data;
+    int readPointer = 0;
+    int writePointer = 0;
+
+private:
+    int wrap(std::int64_t position) const noexcept {
+        std::int64_t slot = (position + capacity) % capacity;
+        return static_cast<int>(slot < 0 ? slot + capacity : slot);
+    }
+};
+
+}  // namespace orvane::audio

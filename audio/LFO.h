@@ -1,0 +1,48 @@
+#pragma once
+
+#include <atomic>
+
+namespace orvane::audio {
+
+/// Sine low-frequency oscillator, stepped once per sample:
+/// returns offset + amplitude * sin(2 pi phase + phaseOffset) for the phase before the step.
+///
+/// The four parameters are atomics that any thread may set while the audio thread steps
+/// the oscillator; the running phase belongs to the thread that calls process().
+class LFO {
+public:
+    LFO() = default;
+    LFO(const LFO&) = delete;
+    LFO& operator=(const LFO&) = delete;
+
+    float getFrequency() const noexcept { return frequency.load(); }
+    float getAmplitude() const noexcept { return amplitude.load(); }
+    float getOffset() const noexcept { return offset.load(); }
+    float getPhaseOffset() const noexcept { return phaseOffset.load(); }
+    /// Cycles per second; the phase is not touched.
+    void setFrequency(float value) noexcept { frequency.store(value); }
+    void setAmplitude(float value) noexcept { amplitude.store(value); }
+    void setOffset(float value) noexcept { offset.store(value); }
+    /// Radians added to the running angle.
+    void setPhaseOffset(float value) noexcept { phaseOffset.store(value); }
+
+    /// One step of one sample at sampleRate samples per second. A rate of 0 or below
+    /// holds the phase where it is. The phase stays in [0, 1) for every frequency.
+    float process(int sampleRate) noexcept;
+
+    /// Running position in cycles, in [0, 1).
+    float getPhase() const noexcept { return phase; }
+
+    static_assert(std::atomic<float>::is_always_lock_free);
+
+private:
+    std::atomic<float> frequency{10.0f};
+    std::atomic<float> amplitude{1.0f};
+    std::atomic<float> offset{0.0f};
+    std::atomic<float> phaseOffset{0.0f};
+    float phase = 0.0f;
+    int cachedSampleRate = 0;
+    float samplePeriod = 0.0f;
+};
+
+}  // namespace orvane::audio

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace orvane {
+
+/// Planar multichannel sample storage with its sample rate.
+///
+/// Channel c occupies frames [c * frames, (c + 1) * frames) of one contiguous block.
+/// getSample and setSample do not check their indices: callers stay below
+/// getNumberOfChannels() and getNumberOfFrames().
+template <typename T>
+class AudioBuffer {
+public:
+    AudioBuffer() = default;
+    /// A zero-filled buffer of the given shape.
+    AudioBuffer(std::uint32_t numberOfChannels, std::uint32_t numberOfFrames, std::uint32_t sampleRate = 0)
+        : samples(std::size_t{numberOfChannels} * numberOfFrames),
+          channels(numberOfChannels),
+          frames(numberOfFrames),
+          rate(sampleRate) {}
+
+    std::uint32_t getSampleRate() const noexcept { return rate; }
+    std::uint32_t getNumberOfChannels() const noexcept { return channels; }
+    std::uint32_t getNumberOfFrames() const noexcept { return frames; }
+    void setSampleRate(std::uint32_t sampleRate) noexcept { rate = sampleRate; }
+
+    T getSample(std::uint32_t channel, std::uint32_t frame) const noexcept { return samples[index(channel, frame)]; }
+    void setSample(std::uint32_t channel, std::uint32_t frame, T value) noexcept {
+        samples[index(channel, frame)] = value;
+    }
+
+    T* getChannelData(std::uint32_t channel) noexcept { return samples.data() + index(channel, 0); }
+    const T* getChannelData(std::uint32_t channel) const noexcept { return samples.data() + index(channel, 0); }
+
+    /// Changes the shape and zero-fills every sample. Allocates only when the new shape
+    /// holds more samples than any shape before it.
+    void resize(std::uint32_t numberOfChannels, std::uint32_t numberOfFrames) {
+        samples.assign(std::size_t{numberOfChannels} * numberOfFrames, T{});
+        channels = numberOfChannels;
+        frames = numberOfFrames;
+    }
+
+    /// Takes the other buffer's shape, sample rate and samples. Allocates only when the
+    /// other holds more samples than this buffer has ever held.
+    void copyFrom(const AudioBuffer& other) {
+        if (&other == this) return;
+        samples.assign(other.samples.begin(), other.samples.end());
+        channels = other.channels;
+        frames = other.frames;
+        rate = other.rate;
+    }
+
+    /// Number of samples the storage holds without allocating.
+    std::size_t getCapacity() const noexcept { return samples.capacity(); }
+
+private:
+    std::size_t index(std::uint32_t channel, std::uint32_t frame) const noexcept {
+        return std::size_t{channel} * frames + frame;
+    }
+
+    std::vector<T> samples;
+    std::uint32_t channels = 0;
+    std::uint32_t frames = 0;
+    std::uint32_t rate = 0;
+};
+
+}  // namespace orvane

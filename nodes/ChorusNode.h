@@ -1,0 +1,48 @@
+#pragma once
+
+#include <memory>
+
+#include "extension/AudioEffectsExport.h"
+#include "host/SingleBusAudioProcessorNode.h"
+#include "metadata/NodeTypeInfo.h"
+
+namespace orvane::extensions::audioeffects {
+
+/// Chorus: adds to every channel a copy of itself delayed by a slowly swept time.
+///
+/// y[n] = x[n] + 0.8 * x[n - delay(n)], delay = 1002 + sweepWidth * sampleRate * lfo(n) frames,
+/// read with linear interpolation. Each channel has its own sine oscillator over [0, 1],
+/// a quarter cycle ahead of the channel before. Defaults: on, sweep width 0.025 s, 0.2 Hz.
+/// process() reads the switch once per block and the sweep width once per sample.
+class ORVANE_AUDIOEFFECTS_API ChorusNode : public SingleBusAudioProcessorNode {
+public:
+    /// Builds one delay line of 48000 slots and one oscillator per channel.
+    explicit ChorusNode(unsigned int numberOfChannels);
+    ~ChorusNode() override;
+
+    /// The "AudioEffects.Chorus" type description, built anew on every call.
+    static NodeTypeInfo getNodeTypeInfo();
+
+    bool getIsEnabled();
+    void setIsEnabled(bool enabled);
+    /// Sweep depth in seconds.
+    float getSweepWidth();
+    void setSweepWidth(float seconds);
+    /// Sweep rate of channel 0's oscillator (the default 0.2 Hz on a node without channels).
+    float getFrequency();
+    /// Sets every channel's oscillator; their phases are kept.
+    void setFrequency(float hertz);
+
+    /// Accepts formats the host can match whose input has at most 2 channels.
+    bool setBusFormat(AudioBusFormat& inputFormat, AudioBusFormat& outputFormat) override;
+    /// Copies input to output, then applies the chorus unless off. Channels beyond those
+    /// the node was built for keep the copied input. Always returns true.
+    bool process(AudioBus& inputBus, AudioBus& outputBus) override;
+    using SingleBusAudioProcessorNode::process;
+
+private:
+    class Internals;
+    std::unique_ptr<Internals> internals;
+};
+
+}  // namespace orvane::extensions::audioeffects

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "audio/CircularBuffer.h"
+
+namespace orvane::extensions::audioeffects {
+
+/// One delay line per channel, and the format of the last block they served. Lines are
+/// cleared whenever a block arrives with another sample rate or channel count.
+class DelayLineBank {
+public:
+    static constexpr int slotsPerLine = 48000;
+
+    explicit DelayLineBank(std::uint32_t numberOfChannels);
+
+    /// Clears every line and remembers the new format if it differs from the last one;
+    /// answers whether it did.
+    bool trackFormat(std::uint32_t sampleRate, std::uint32_t channels) noexcept;
+
+    /// How many of a block's channels have a line; the others are left as copied.
+    std::uint32_t channelsWithLines(std::uint32_t channels) const noexcept {
+        return channels < lines.size() ? channels : static_cast<std::uint32_t>(lines.size());
+    }
+
+    audio::CircularBuffer& operator[](std::size_t channel) noexcept { return lines[channel]; }
+    std::size_t size() const noexcept { return lines.size(); }
+    auto begin() noexcept { return lines.begin(); }
+    auto end() noexcept { return lines.end(); }
+
+    std::uint32_t lastSampleRate = 0;
+    std::uint32_t lastNumberOfChannels = 0;
+
+private:
+    std::vector<audio::CircularBuffer> lines;
+};
+
+}  // namespace orvane::extensions::audioeffects

@@ -1,0 +1,148 @@
+#include "PingPongDelayNode.h"
+
+#include <memory>
+
+#include "AtomicParameter.h"
+#include "EffectSupport.h"
+#include "metadata/Vocabulary.h"
+
+namespace orvane::extensions::audioeffects {
+
+namespace {
+
+constexpr std::uint32_t lineLength = 48000;
+
+OVAnyMap numberProperty(const char* description, const std::string& type, OVAny defaultValue, OVAny min, OVAny max) {
+    return OVAnyMap{{PROPERTY_FIELD_DESCRIPTION, description},
+                    {PROPERTY_FIELD_TYPE, type},
+                    {PROPERTY_FIELD_DEFAULT_VALUE, std::move(defaultValue)},
+                    {PROPERTY_FIELD_MIN_VALUE, std::move(min)},
+                    {PROPERTY_FIELD_MAX_VALUE, std::move(max)},
+                    {PROPERTY_FIELD_READ_ONLY, false}};
+}
+
+}  // namespace
+
+class ORVANE_AUDIOEFFECTS_HIDDEN PingPongDelayNode::Internals {
+public:
+    std::uint32_t lastDelayMs = 0;
+    std::uint32_t delaySamples = 0;
+    std::uint32_t lastSampleRate = 0;
+    std::unique_ptr<float[]> leftBuffer = std::make_unique<float[]>(lineLength);
+    std::unique_ptr<float[]> rightBuffer = std::make_unique<float[]>(lineLength);
+    std::uint32_t position = 0;  // read and written in the same frame, so one index serves both
+    AtomicParameter<bool> isEnabled{true};
+    AtomicParameter<unsigned int> delayMs{200};
+    AtomicParameter<float> dryMix{0.7f};
+    AtomicParameter<float> wetMix{0.3f};
+    AtomicParameter<float> feedbackLevel{0.2f};
+};
+
+PingPongDelayNode::PingPongDelayNode(const OVAnyMap&) : internals(std::make_unique<Internals>()) {
+    registerProperties();
+}
+
+PingPongDelayNode::~PingPongDelayNode() = default;
+
+NodeTypeInfo PingPongDelayNode::getNodeTypeInfo() {
+    NodeTypeInfo info = describeEffect("PingPongDelay", "Ping Pong Delay",
+                                       "Applies a ping pong delay effect to the input audio signal.");
+    info.properties.set("enabled",
+                        OVAnyMap{{PROPERTY_FIELD_DESCRIPTION, "Enable or disable the ping-pong delay effect."},
+                                 {PROPERTY_FIELD_TYPE, PROPERTY_TYPE_BOOLEAN},
+                                 {PROPERTY_FIELD_READ_ONLY, false},
+                                 {PROPERTY_FIELD_DEFAULT_VALUE, true}});
+    info.properties.set("delayMs", numberProperty("The delay time in milliseconds.", PROPERTY_TYPE_INT, 200, 1, 1000));
+    info.properties.set("dryMix",
+                        numberProperty("Level of the dry signal. 0 means no dry signal, 1 means maximum dry signal.",
+                                       PROPERTY_TYPE_FLOAT, 0.7f, 0.0f, 1.0f));
+    info.properties.set("wetMix",
+                        numberProperty("Level of the wet signal. 0 means no wet signal, 1 means maximum wet signal.",
+                                       PROPERTY_TYPE_FLOAT, 0.3f, 0.0f, 1.0f));
+    info.properties.set(
+        "feedbackLevel",
+        numberProperty("The feedback level of the delay. 0 means no feedback, 1 means maximum feedback.",
+                       PROPERTY_TYPE_FLOAT, 0.2f, 0.0f, 0.99f));
+    return info;
+}
+
+void PingPongDelayNode::registerProperties() {
+    const NodeTypeInfo info = getNodeTypeInfo();
+    // The getter answers the atomic's value; the setter converts first and stores only a
+    // value that converted.
+    auto serve = [this, &info](const std::string& name, auto& parameter) {
+        using T = decltype(parameter.load());
+        PropertyGetter getter = [&parameter]() { return Result<OVAny>::success(OVAny(parameter.load())); };
+        PropertySetter setter = [&parameter](const OVAny& value) {
+            parameter.store(OVAny::convert<T>(value));
+            return Result<void>::success();
+        };
+        registerProperty(name, info.getProperty(name), OVAny(std::move(getter)), OVAny(std::move(setter)));
+    };
+    Internals& state = *internals;
+    serve("enabled", state.isEnabled);
+    serve("delayMs", state.delayMs);
+    serve("dryMix", state.dryMix);
+    serve("wetMix", state.wetMix);
+    serve("feedbackLevel", state.feedbackLevel);
+}
+
+bool PingPongDelayNode::getIsEnabled() const { return internals->isEnabled.load(); }
+void PingPongDelayNode::setIsEnabled(bool enabled) { internals->isEnabled.store(enabled); }
+unsigned int PingPongDelayNode::getDelayMs() const { return internals->delayMs.load(); }
+void PingPongDelayNode::setDelayMs(unsigned int milliseconds) { internals->delayMs.store(milliseconds); }
+float PingPongDelayNode::getDryMix() const { return internals->dryMix.load(); }
+void PingPongDelayNode::setDryMix(float gain) { internals->dryMix.store(gain); }
+float PingPongDelayNode::getWetMix() const { return internals->wetMix.load(); }
+void PingPongDelayNode::setWetMix(float gain) { internals->wetMix.store(gain); }
+float PingPongDelayNode::getFeedbackLevel() const { return internals->feedbackLevel.load(); }
+void PingPongDelayNode::setFeedbackLevel(float gain) { internals->feedbackLevel.store(gain); }
+
+bool PingPongDelayNode::setBusFormat(AudioBusFormat& inputFormat, AudioBusFormat& outputFormat) {
+    return agreeBusFormats(inputFormat, outputFormat, 2, 2);
+}
+
+bool PingPongDelayNode::process(AudioBus& inputBus, AudioBus& outputBus) {
+    outputBus.copyFrom(inputBus);
+    Internals& state = *internals;
+    const unsigned int delayMs = state.delayMs.load();
+    if (!state.isEnabled.load() || delayMs == 0) return true;
+
+    const BlockShape block = BlockShape::of(inputBus);
+    if (block.sampleRate != state.lastSampleRate || delayMs != state.lastDelayMs) {
+        state.delaySamples = delayInSamples(delayMs, block.sampleRate, lineLength);
+        state.lastSampleRate = block.sampleRate;
+        state.lastDelayMs = delayMs;
+    }
+    const float dry = state.dryMix.load();
+    const float wet = state.wetMix.load();
+    const float feedback = state.feedbackLevel.load();
+    // A delay shorter than one sample has no line to run through: pass the input on.
+    if (block.frames == 0 || state.delaySamples == 0) return true;
+
+    const AudioBuffer<float>& input = inputBus.buffer;
+    AudioBuffer<float>& output = outputBus.buffer;
+    float* left = state.leftBuffer.get();
+    float* right = state.rightBuffer.get();
+    for (std::uint32_t frame = 0; frame < block.frames; ++frame) {
+        const std::uint32_t p = state.position;
+        if (block.channels > 0) {
+            const float x = input.getSample(0, frame);
+            const float y = x * dry + left[p] * wet;
+            left[p] = right[p] * feedback + x;
+            output.setSample(0, frame, y);
+        }
+        // Every channel from 1 on runs against the right line, each seeing what the one
+        // before it wrote in this frame.
+        for (std::uint32_t channel = 1; channel < block.channels; ++channel) {
+            const float x = input.getSample(channel, frame);
+            const float y = x * dry + right[p] * wet;
+            right[p] = left[p] * feedback + x;
+            output.setSample(channel, frame, y);
+        }
+        state.position = (p + 1) % state.delaySamples;
+    }
+    return true;
+}
+
+}  // namespace orvane::extensions::audioeffects

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "audio/LFO.h"
+
+namespace orvane::extensions::audioeffects {
+
+/// One sweep oscillator per channel, each swinging over [0, 1] (amplitude 0.5, offset 0.5)
+/// and a quarter cycle ahead of the channel before it.
+class SweepOscillators {
+public:
+    SweepOscillators(std::uint32_t numberOfChannels, float frequency);
+
+    /// Channel 0's frequency; the construction frequency when there are no channels.
+    float getFrequency() const noexcept;
+    /// Sets every oscillator, in channel order; phases are kept.
+    void setFrequency(float frequency) noexcept;
+
+    audio::LFO& operator[](std::size_t channel) noexcept { return *oscillators[channel]; }
+    std::size_t size() const noexcept { return oscillators.size(); }
+
+private:
+    float defaultFrequency;
+    std::vector<std::unique_ptr<audio::LFO>> oscillators;
+};
+
+}  // namespace orvane::extensions::audioeffects
