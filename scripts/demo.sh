@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs `orvane-fx demo` into demo-out/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DORVANE_BUILD_TESTS=OFF >/dev/null
+cmake --build build -j"$(nproc)" --target orvane-fx
+build/tools/orvane-fx demo "${1:-demo-out}"

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the project needs, skipping those already present.
+set -euo pipefail
+packages=(
+  cmake g++ clang make pkg-config binutils   # build; readelf/nm for the package checks
+  libgtest-dev libgmock-dev libbenchmark-dev # tests and benchmarks
+  libsndfile1-dev nlohmann-json3-dev         # orvane-fx: audio files, JSON listing
+  sox gnuplot-nox                            # orvane-fx demo: spectrograms and plots
+  libclang-rt-14-dev                         # clang's sanitizer and fuzzer runtimes
+)
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
