@@ -37,7 +37,7 @@ CircularBuffer& CircularBuffer::operator=(CircularBuffer&& other) noexcept {
 
 CircularBuffer::~CircularBuffer() { std::free(data); }
 
-float CircularBuffer::interpolate(float position) const noexcept {
+float CircularBuffer::interpolateAnywhere(float position) const noexcept {
     const auto size = static_cast<float>(capacity);
     // Keeps the integer conversion below defined for every input.
     if (!(position >= -size && position < 2.0e9f))
@@ -45,10 +45,7 @@ float CircularBuffer::interpolate(float position) const noexcept {
     const float base = std::floor(position);
     const float frac = position - base;
     const int index = static_cast<int>(base);
-    const float earlier = data[wrap(index)];
-    const float upper = frac * data[wrap(std::int64_t{index} + 1)];
-    return static_cast<float>(static_cast<double>(earlier) * (1.0 - static_cast<double>(frac)) +
-                              static_cast<double>(upper));
+    return blend(data[wrap(index)], data[wrap(std::int64_t{index} + 1)], frac);
 }
 
 void CircularBuffer::reset() noexcept {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <memory>
 
@@ -39,7 +40,16 @@ public:
     /// Linear interpolation at an absolute fractional slot position: the slot at or
     /// before it weighted by (1 - frac), the next slot (slot 0 after the last) by frac.
     /// Positions below -capacity or not finite are reduced into the ring first.
-    float interpolate(float position) const noexcept;
+    float interpolate(float position) const noexcept {
+        const auto size = static_cast<float>(capacity);
+        if (!(position >= 0.0f && position < size)) return interpolateAnywhere(position);
+        // In the ring, truncation is floor; the sign keeps floor(-0.0) = -0.0.
+        const int index = static_cast<int>(position);
+        const float base = std::copysign(static_cast<float>(index), position);
+        const float frac = position - base;
+        const int next = index + 1 == capacity ? 0 : index + 1;
+        return blend(data[index], data[next], frac);
+    }
 
     /// Zeroes every slot and puts both pointers at 0, without reallocating.
     void reset() noexcept;
@@ -53,6 +63,14 @@ public:
     int writePointer = 0;
 
 private:
+    // data[i0] weighted by (1 - frac), plus frac * data[i1], evaluated in double and rounded once.
+    static float blend(float earlier, float later, float frac) noexcept {
+        const float upper = frac * later;
+        return static_cast<float>(static_cast<double>(earlier) * (1.0 - static_cast<double>(frac)) +
+                                  static_cast<double>(upper));
+    }
+    float interpolateAnywhere(float position) const noexcept;
+
     int wrap(std::int64_t position) const noexcept {
         std::int64_t slot = (position + capacity) % capacity;
         return static_cast<int>(slot < 0 ? slot + capacity : slot);

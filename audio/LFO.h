@@ -30,12 +30,23 @@ public:
     /// holds the phase where it is. The phase stays in [0, 1) for every frequency.
     float process(int sampleRate) noexcept;
 
+    /// count steps at once, output i being what the i-th process() call would return. The
+    /// phase runs first and the sines after, so that the sinf calls do not wait on each other.
+    void process(int sampleRate, float* output, unsigned int count) noexcept;
+
+    /// Steps process(sampleRate, ...) takes at once; longer runs go in pieces of this size.
+    static constexpr unsigned int maxStepsAtOnce = 256;
+
     /// Running position in cycles, in [0, 1).
     float getPhase() const noexcept { return phase; }
 
     static_assert(std::atomic<float>::is_always_lock_free);
 
 private:
+    void updatePeriod(int sampleRate) noexcept;
+    // One step of the phase: answers the angle of the phase before it, in radians.
+    float advance() noexcept;
+
     std::atomic<float> frequency{10.0f};
     std::atomic<float> amplitude{1.0f};
     std::atomic<float> offset{0.0f};

@@ -1,7 +1,10 @@
 #include "ChorusNode.h"
 
+#include <algorithm>
+
 #include "AtomicParameter.h"
 #include "DelayLineBank.h"
+#include "DenormalGuard.h"
 #include "EffectSupport.h"
 #include "SweepOscillators.h"
 
@@ -47,21 +50,31 @@ bool ChorusNode::process(AudioBus& inputBus, AudioBus& outputBus) {
     state.delayLines.trackFormat(block.sampleRate, block.channels);
     if (block.frames == 0 || block.channels == 0) return true;
 
-    const AudioBuffer<float>& input = inputBus.buffer;
+    // The output holds the input now and is processed in place. Each channel's oscillator
+    // runs a piece of the block ahead, then that channel's line consumes it.
+    const DenormalGuard guard;
     AudioBuffer<float>& output = outputBus.buffer;
     const auto rate = static_cast<float>(block.sampleRate);
     const auto oscillatorRate = static_cast<int>(block.sampleRate);
     const std::uint32_t channels = state.delayLines.channelsWithLines(block.channels);
-    for (std::uint32_t frame = 0; frame < block.frames; ++frame) {
+    float sweepShape[audio::LFO::maxStepsAtOnce];
+    for (std::uint32_t start = 0; start < block.frames; start += audio::LFO::maxStepsAtOnce) {
+        const std::uint32_t steps = std::min(block.frames - start, audio::LFO::maxStepsAtOnce);
         for (std::uint32_t channel = 0; channel < channels; ++channel) {
+            state.oscillators[channel].process(oscillatorRate, sweepShape, steps);
             audio::CircularBuffer& line = state.delayLines[channel];
-            const float lfo = state.oscillators[channel].process(oscillatorRate);
-            const float sweep = (lfo * state.sweepWidth.load()) * rate;
-            const float x = input.getSample(channel, frame);
-            const float delayed = line.interpolate(sweptReadPosition(line, sweep, Internals::baseDelay));
-            line.writeSample(x);
-            line.stepWritePointer(1);
-            output.setSample(channel, frame, delayed * state.wetMix + x);
+            float* const samples = output.getChannelData(channel) + start;
+            int writePointer = line.writePointer;
+            for (std::uint32_t i = 0; i < steps; ++i) {
+                const float sweep = (sweepShape[i] * state.sweepWidth.load()) * rate;
+                const float x = samples[i];
+                const float delayed =
+                    line.interpolate(sweptReadPosition(writePointer, line.capacity, sweep, Internals::baseDelay));
+                line.data[writePointer] = x;
+                writePointer = writePointer + 1 == line.capacity ? 0 : writePointer + 1;
+                samples[i] = delayed * state.wetMix + x;
+            }
+            line.writePointer = writePointer;
         }
     }
     return true;

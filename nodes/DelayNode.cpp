@@ -1,7 +1,10 @@
 #include "DelayNode.h"
 
+#include <algorithm>
+
 #include "AtomicParameter.h"
 #include "DelayLineBank.h"
+#include "DenormalGuard.h"
 #include "EffectSupport.h"
 
 namespace orvane::extensions::audioeffects {
@@ -43,6 +46,35 @@ bool DelayNode::setBusFormat(AudioBusFormat& inputFormat, AudioBusFormat& output
     return agreeBusFormats(inputFormat, outputFormat, 0, internals->numberOfChannels);
 }
 
+namespace {
+
+// Runs one channel through its line. The block goes in straight runs between the points where
+// either pointer wraps, so the per-sample work is plain indexing.
+void runEcho(audio::CircularBuffer& line, float* samples, std::uint32_t frames, const AtomicParameter<float>& dryMix,
+             const AtomicParameter<float>& wetMix, const AtomicParameter<float>& feedbackLevel) noexcept {
+    float* const data = line.data;
+    const std::uint32_t capacity = static_cast<std::uint32_t>(line.capacity);
+    auto readPointer = static_cast<std::uint32_t>(line.readPointer);
+    auto writePointer = static_cast<std::uint32_t>(line.writePointer);
+    for (std::uint32_t done = 0; done < frames;) {
+        const std::uint32_t run = std::min({frames - done, capacity - readPointer, capacity - writePointer});
+        float* const io = samples + done;
+        for (std::uint32_t i = 0; i < run; ++i) {
+            const float x = io[i];
+            const float delayed = data[readPointer + i];
+            data[writePointer + i] = feedbackLevel.load() * delayed + x;
+            io[i] = delayed * wetMix.load() + x * dryMix.load();
+        }
+        done += run;
+        readPointer = readPointer + run == capacity ? 0 : readPointer + run;
+        writePointer = writePointer + run == capacity ? 0 : writePointer + run;
+    }
+    line.readPointer = static_cast<int>(readPointer);
+    line.writePointer = static_cast<int>(writePointer);
+}
+
+}  // namespace
+
 bool DelayNode::process(AudioBus& inputBus, AudioBus& outputBus) {
     outputBus.copyFrom(inputBus);
     Internals& state = *internals;
@@ -59,20 +91,13 @@ bool DelayNode::process(AudioBus& inputBus, AudioBus& outputBus) {
     }
     if (block.frames == 0 || block.channels == 0) return true;
 
-    const AudioBuffer<float>& input = inputBus.buffer;
+    // The output holds the input now; every channel is processed in place, one after another.
+    const DenormalGuard guard;
     AudioBuffer<float>& output = outputBus.buffer;
     const std::uint32_t channels = state.delayLines.channelsWithLines(block.channels);
-    for (std::uint32_t frame = 0; frame < block.frames; ++frame) {
-        for (std::uint32_t channel = 0; channel < channels; ++channel) {
-            audio::CircularBuffer& line = state.delayLines[channel];
-            const float x = input.getSample(channel, frame);
-            const float delayed = line.readSample();
-            line.writeSample(state.feedbackLevel.load() * delayed + x);
-            line.stepWritePointer(1);
-            line.stepReadPointer(1);
-            output.setSample(channel, frame, delayed * state.wetMix.load() + x * state.dryMix.load());
-        }
-    }
+    for (std::uint32_t channel = 0; channel < channels; ++channel)
+        runEcho(state.delayLines[channel], output.getChannelData(channel), block.frames, state.dryMix, state.wetMix,
+                state.feedbackLevel);
     return true;
 }
 

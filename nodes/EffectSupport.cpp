@@ -29,16 +29,16 @@ std::uint32_t delayInSamples(std::uint32_t delayMs, std::uint32_t sampleRate, st
 
 namespace {
 
-float positionBehindWriter(const audio::CircularBuffer& line, float sweep, float baseDelay) noexcept {
-    const auto capacity = static_cast<float>(line.capacity);
-    return std::fmod(((static_cast<float>(line.writePointer) - sweep) - baseDelay) + capacity, capacity);
+float positionBehindWriter(int writePointer, int capacity, float sweep, float baseDelay) noexcept {
+    const auto size = static_cast<float>(capacity);
+    return std::fmod(((static_cast<float>(writePointer) - sweep) - baseDelay) + size, size);
 }
 
 }  // namespace
 
-float sweptReadPosition(const audio::CircularBuffer& line, float sweep, float baseDelay) noexcept {
-    const float position = positionBehindWriter(line, sweep, baseDelay);
-    return std::isfinite(position) ? position : positionBehindWriter(line, 0.0f, baseDelay);
+float sweptReadPositionAnywhere(int writePointer, int capacity, float sweep, float baseDelay) noexcept {
+    const float position = positionBehindWriter(writePointer, capacity, sweep, baseDelay);
+    return std::isfinite(position) ? position : positionBehindWriter(writePointer, capacity, 0.0f, baseDelay);
 }
 
 }  // namespace orvane::extensions::audioeffects

@@ -1,8 +1,10 @@
 #include "PingPongDelayNode.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "AtomicParameter.h"
+#include "DenormalGuard.h"
 #include "EffectSupport.h"
 #include "metadata/Vocabulary.h"
 
@@ -102,6 +104,21 @@ bool PingPongDelayNode::setBusFormat(AudioBusFormat& inputFormat, AudioBusFormat
     return agreeBusFormats(inputFormat, outputFormat, 2, 2);
 }
 
+namespace {
+
+// One channel's pass over a run: out = x * dry + own * wet, then own = other * feedback + x.
+void crossFeed(float* __restrict samples, float* __restrict own, const float* __restrict other, std::uint32_t run,
+               float dry, float wet, float feedback) noexcept {
+    for (std::uint32_t i = 0; i < run; ++i) {
+        const float x = samples[i];
+        const float y = x * dry + own[i] * wet;
+        own[i] = other[i] * feedback + x;
+        samples[i] = y;
+    }
+}
+
+}  // namespace
+
 bool PingPongDelayNode::process(AudioBus& inputBus, AudioBus& outputBus) {
     outputBus.copyFrom(inputBus);
     Internals& state = *internals;
@@ -120,27 +137,26 @@ bool PingPongDelayNode::process(AudioBus& inputBus, AudioBus& outputBus) {
     // A delay shorter than one sample has no line to run through: pass the input on.
     if (block.frames == 0 || state.delaySamples == 0) return true;
 
-    const AudioBuffer<float>& input = inputBus.buffer;
+    // The output holds the input now and is processed in place. Frames go in runs of
+    // distinct positions: within a run, all of the left pass and then each right pass gives
+    // what frame-by-frame processing gives, since no position is visited twice.
+    const DenormalGuard guard;
     AudioBuffer<float>& output = outputBus.buffer;
-    float* left = state.leftBuffer.get();
-    float* right = state.rightBuffer.get();
-    for (std::uint32_t frame = 0; frame < block.frames; ++frame) {
+    float* const left = state.leftBuffer.get();
+    float* const right = state.rightBuffer.get();
+    const std::uint32_t length = state.delaySamples;
+    for (std::uint32_t done = 0; done < block.frames;) {
         const std::uint32_t p = state.position;
-        if (block.channels > 0) {
-            const float x = input.getSample(0, frame);
-            const float y = x * dry + left[p] * wet;
-            left[p] = right[p] * feedback + x;
-            output.setSample(0, frame, y);
-        }
+        // A position left beyond a shortened delay is used once more, then wraps.
+        const std::uint32_t run = p < length ? std::min(block.frames - done, length - p) : 1;
+        if (block.channels > 0)
+            crossFeed(output.getChannelData(0) + done, left + p, right + p, run, dry, wet, feedback);
         // Every channel from 1 on runs against the right line, each seeing what the one
-        // before it wrote in this frame.
-        for (std::uint32_t channel = 1; channel < block.channels; ++channel) {
-            const float x = input.getSample(channel, frame);
-            const float y = x * dry + right[p] * wet;
-            right[p] = left[p] * feedback + x;
-            output.setSample(channel, frame, y);
-        }
-        state.position = (p + 1) % state.delaySamples;
+        // before it wrote.
+        for (std::uint32_t channel = 1; channel < block.channels; ++channel)
+            crossFeed(output.getChannelData(channel) + done, right + p, left + p, run, dry, wet, feedback);
+        done += run;
+        state.position = (p + run) % length;
     }
     return true;
 }

@@ -1,7 +1,10 @@
 #include "VibratoNode.h"
 
+#include <algorithm>
+
 #include "AtomicParameter.h"
 #include "DelayLineBank.h"
+#include "DenormalGuard.h"
 #include "EffectSupport.h"
 #include "audio/LFO.h"
 
@@ -53,23 +56,35 @@ bool VibratoNode::process(AudioBus& inputBus, AudioBus& outputBus) {
     const auto oscillatorRate = static_cast<int>(block.sampleRate);
     if (block.channels == 0) {
         // The sweep runs on through blocks without channels.
-        for (std::uint32_t frame = 0; frame < block.frames; ++frame) state.oscillator.process(oscillatorRate);
+        float ignored[audio::LFO::maxStepsAtOnce];
+        for (std::uint32_t start = 0; start < block.frames; start += audio::LFO::maxStepsAtOnce)
+            state.oscillator.process(oscillatorRate, ignored,
+                                     std::min(block.frames - start, audio::LFO::maxStepsAtOnce));
         return true;
     }
 
-    const AudioBuffer<float>& input = inputBus.buffer;
+    // The output holds the input now and is processed in place. The shared oscillator runs a
+    // piece of the block ahead, then every channel's line consumes the same sweep.
+    const DenormalGuard guard;
     AudioBuffer<float>& output = outputBus.buffer;
     const auto rate = static_cast<float>(block.sampleRate);
     const std::uint32_t channels = state.delayLines.channelsWithLines(block.channels);
-    for (std::uint32_t frame = 0; frame < block.frames; ++frame) {
-        const float lfo = state.oscillator.process(oscillatorRate);
-        const float sweep = (lfo * state.sweepWidth.load()) * rate;
+    float sweep[audio::LFO::maxStepsAtOnce];
+    for (std::uint32_t start = 0; start < block.frames; start += audio::LFO::maxStepsAtOnce) {
+        const std::uint32_t steps = std::min(block.frames - start, audio::LFO::maxStepsAtOnce);
+        state.oscillator.process(oscillatorRate, sweep, steps);
+        for (std::uint32_t i = 0; i < steps; ++i) sweep[i] = (sweep[i] * state.sweepWidth.load()) * rate;
         for (std::uint32_t channel = 0; channel < channels; ++channel) {
             audio::CircularBuffer& line = state.delayLines[channel];
-            line.writeSample(input.getSample(channel, frame));
-            const float delayed = line.interpolate(sweptReadPosition(line, sweep, Internals::baseDelay));
-            line.stepWritePointer(1);
-            output.setSample(channel, frame, delayed);
+            float* const samples = output.getChannelData(channel) + start;
+            int writePointer = line.writePointer;
+            for (std::uint32_t i = 0; i < steps; ++i) {
+                line.data[writePointer] = samples[i];
+                samples[i] =
+                    line.interpolate(sweptReadPosition(writePointer, line.capacity, sweep[i], Internals::baseDelay));
+                writePointer = writePointer + 1 == line.capacity ? 0 : writePointer + 1;
+            }
+            line.writePointer = writePointer;
         }
     }
     return true;

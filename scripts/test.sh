@@ -1,20 +1,51 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds with g++ and with clang (warnings are errors), and runs
-# the whole test suite under ctest.
+# Installs what is missing, then runs the whole test suite under ctest:
+#   1. g++ and clang builds, warnings as errors;
+#   2. the suite again under AddressSanitizer and UndefinedBehaviorSanitizer, float checks included;
+#   3. the concurrency tests under ThreadSanitizer;
+#   4. a bounded libFuzzer run of every node (when clang is present).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 jobs=$(nproc)
 
-run_suite() {  # NAME COMPILER [CMAKE ARGS...]
+configure() {  # NAME COMPILER [CMAKE ARGS...]
   local name=$1 compiler=$2
   shift 2
-  echo "== $name"
   cmake -S . -B "build-$name" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER="$compiler" \
     -DORVANE_WARNINGS_AS_ERRORS=ON "$@" >/dev/null
-  cmake --build "build-$name" -j"$jobs"
-  ctest --test-dir "build-$name" --output-on-failure -j"$jobs"
+}
+
+run_suite() {  # NAME COMPILER [CMAKE ARGS...]
+  echo "== $1: build and test"
+  configure "$@"
+  cmake --build "build-$1" -j"$jobs"
+  ctest --test-dir "build-$1" --output-on-failure -j"$jobs"
 }
 
 run_suite gcc g++
 run_suite clang clang++
+# g++ leaves the float checks out of `undefined`: they catch a NaN or huge delay turned into an index.
+run_suite asan g++ -DORVANE_SANITIZERS=address,undefined,float-cast-overflow,float-divide-by-zero
+
+echo "== tsan: concurrency tests"
+configure tsan g++ -DORVANE_SANITIZERS=thread -DORVANE_BUILD_TOOLS=OFF
+cmake --build build-tsan -j"$jobs" --target orvane_reliability_tests
+ctest --test-dir build-tsan --output-on-failure -R 'Concurrency'
+
+if command -v clang++ >/dev/null; then
+  echo "== fuzz: every node for a bounded time"
+  configure fuzz clang++ -DORVANE_BUILD_FUZZERS=ON -DORVANE_BUILD_TOOLS=OFF \
+    -DORVANE_SANITIZERS=address,undefined,float-cast-overflow,float-divide-by-zero,fuzzer-no-link
+  cmake --build build-fuzz -j"$jobs" --target orvane_fuzz_effects
+  corpus=$(mktemp -d)
+  trap 'rm -rf "$corpus"' EXIT
+  for node in Delay PingPongDelay Chorus Flanger Vibrato; do
+    cp tests/fuzz/corpus/* "$corpus/"
+    ORVANE_FUZZ_NODE=$node build-fuzz/tests/orvane_fuzz_effects -max_total_time="${ORVANE_FUZZ_SECONDS:-12}" \
+      -rss_limit_mb=4096 "$corpus" 2>"build-fuzz/fuzz-$node.log" \
+      || { tail -n 40 "build-fuzz/fuzz-$node.log"; echo "fuzzing $node found a fault"; exit 1; }
+    echo "$node: $(grep -o 'Done [0-9]* runs in [0-9]* second' "build-fuzz/fuzz-$node.log")"
+  done
+fi
+echo "all suites passed"

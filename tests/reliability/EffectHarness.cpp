@@ -190,7 +190,7 @@ std::string runScript(const std::uint8_t* data, std::size_t size, const EffectTy
     std::uint32_t sampleRate = sampleRates[script.byte() % std::size(sampleRates)];
     std::uint32_t channels = script.byte() % 9u;
     std::uint32_t seed = 1;
-    std::size_t framesLeft = 1u << 16;  // keeps every script quick
+    std::size_t framesLeft = 1u << 14;  // keeps every script quick
 
     for (int operations = 0; !script.done() && operations < 256 && framesLeft > 0; ++operations) {
         switch (script.byte() % 5) {

@@ -1,0 +1,98 @@
+// Cost of process() per sample and channel for every node: stereo and mono, blocks of 64,
+// 512 and 4096 frames at 48 kHz, on noise and on a decaying tail (silence in, delay lines
+// full of subnormal values, as echoes leave when they die away).
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <random>
+
+#include "nodes/ChorusNode.h"
+#include "nodes/DelayNode.h"
+#include "nodes/FlangerNode.h"
+#include "nodes/PingPongDelayNode.h"
+#include "nodes/VibratoNode.h"
+
+namespace {
+
+using namespace orvane;
+using namespace orvane::extensions::audioeffects;
+
+constexpr std::uint32_t sampleRate = 48000;
+
+template <typename Node>
+std::unique_ptr<Node> makeNode() {
+    if constexpr (std::is_same_v<Node, PingPongDelayNode>) {
+        return std::make_unique<Node>(OVAnyMap{});
+    } else {
+        return std::make_unique<Node>(2);
+    }
+}
+
+void fill(AudioBuffer<float>& buffer, float amplitude, std::mt19937& random) {
+    std::uniform_real_distribution<float> noise(-amplitude, amplitude);
+    for (std::uint32_t c = 0; c < buffer.getNumberOfChannels(); ++c)
+        for (std::uint32_t f = 0; f < buffer.getNumberOfFrames(); ++f) buffer.setSample(c, f, noise(random));
+}
+
+// Runs a second of subnormal noise through the node, so that every line holds subnormals.
+void primeWithSubnormals(SingleBusAudioProcessorNode& node, std::uint32_t channels, std::mt19937& random) {
+    AudioBuffer<float> input(channels, sampleRate, sampleRate);
+    AudioBuffer<float> output(channels, sampleRate, sampleRate);
+    fill(input, 1e-39f, random);
+    AudioBus in(input);
+    AudioBus out(output);
+    node.process(in, out);
+}
+
+enum class Signal { Noise, DecayingTail };
+
+template <typename Node>
+void processBlocks(benchmark::State& state, Signal signal) {
+    const auto channels = static_cast<std::uint32_t>(state.range(0));
+    const auto frames = static_cast<std::uint32_t>(state.range(1));
+    auto node = makeNode<Node>();
+    std::mt19937 random(7);
+    AudioBuffer<float> input(channels, frames, sampleRate);
+    AudioBuffer<float> output(channels, frames, sampleRate);
+    if (signal == Signal::Noise) fill(input, 1.0f, random);
+    AudioBus in(input);
+    AudioBus out(output);
+    if (signal == Signal::DecayingTail) primeWithSubnormals(*node, channels, random);
+
+    std::int64_t blocks = 0;
+    for (auto _ : state) {
+        node->process(in, out);
+        benchmark::DoNotOptimize(output.getChannelData(0));
+        benchmark::ClobberMemory();
+        // Keeps the lines subnormal: silence decays them towards zero within a few seconds.
+        if (signal == Signal::DecayingTail && ++blocks % (2 * sampleRate / frames + 1) == 0) {
+            state.PauseTiming();
+            primeWithSubnormals(*node, channels, random);
+            state.ResumeTiming();
+        }
+    }
+    const auto sampleChannels = static_cast<double>(state.iterations()) * frames * channels;
+    // kIsRate | kInvert gives seconds per unit; counting units of 1e-9 gives nanoseconds.
+    state.counters["ns_per_sample_channel"] = benchmark::Counter(
+        sampleChannels * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+void shapes(benchmark::internal::Benchmark* benchmark) {
+    benchmark->ArgNames({"channels", "frames"});
+    for (int channels : {2, 1})
+        for (int frames : {64, 512, 4096}) benchmark->Args({channels, frames});
+}
+
+#define ORVANE_NODE_BENCHMARKS(Node)                                                                \
+    void Node##_noise(benchmark::State& state) { processBlocks<Node>(state, Signal::Noise); }      \
+    void Node##_decaying_tail(benchmark::State& state) { processBlocks<Node>(state, Signal::DecayingTail); } \
+    BENCHMARK(Node##_noise)->Apply(shapes);                                                         \
+    BENCHMARK(Node##_decaying_tail)->Apply(shapes);
+
+ORVANE_NODE_BENCHMARKS(DelayNode)
+ORVANE_NODE_BENCHMARKS(PingPongDelayNode)
+ORVANE_NODE_BENCHMARKS(ChorusNode)
+ORVANE_NODE_BENCHMARKS(FlangerNode)
+ORVANE_NODE_BENCHMARKS(VibratoNode)
+
+}  // namespace
