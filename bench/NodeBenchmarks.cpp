@@ -73,8 +73,8 @@ void processBlocks(benchmark::State& state, Signal signal) {
     }
     const auto sampleChannels = static_cast<double>(state.iterations()) * frames * channels;
     // kIsRate | kInvert gives seconds per unit; counting units of 1e-9 gives nanoseconds.
-    state.counters["ns_per_sample_channel"] = benchmark::Counter(
-        sampleChannels * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["ns_per_sample_channel"] =
+        benchmark::Counter(sampleChannels * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 void shapes(benchmark::internal::Benchmark* benchmark) {
@@ -83,10 +83,10 @@ void shapes(benchmark::internal::Benchmark* benchmark) {
         for (int frames : {64, 512, 4096}) benchmark->Args({channels, frames});
 }
 
-#define ORVANE_NODE_BENCHMARKS(Node)                                                                \
-    void Node##_noise(benchmark::State& state) { processBlocks<Node>(state, Signal::Noise); }      \
+#define ORVANE_NODE_BENCHMARKS(Node)                                                                         \
+    void Node##_noise(benchmark::State& state) { processBlocks<Node>(state, Signal::Noise); }                \
     void Node##_decaying_tail(benchmark::State& state) { processBlocks<Node>(state, Signal::DecayingTail); } \
-    BENCHMARK(Node##_noise)->Apply(shapes);                                                         \
+    BENCHMARK(Node##_noise)->Apply(shapes);                                                                  \
     BENCHMARK(Node##_decaying_tail)->Apply(shapes);
 
 ORVANE_NODE_BENCHMARKS(DelayNode)

@@ -153,6 +153,12 @@ void operator delete[](void* pointer, std::size_t, std::align_val_t) noexcept { 
 void operator delete(void* pointer, std::align_val_t, const std::nothrow_t&) noexcept { release(pointer); }
 void operator delete[](void* pointer, std::align_val_t, const std::nothrow_t&) noexcept { release(pointer); }
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "reliability/ScenarioGrid.h"
+
 namespace orvane {
 namespace {
 
@@ -514,6 +520,26 @@ TEST(AllocationTest, ChorusNeverAllocatesWhileProcessing) {
         ChorusNode direct(channels);
         exerciseSweep(direct, "Chorus built for " + std::to_string(channels) + " channels");
     }
+}
+
+// Every scenario of the reliability grid and every fuzz corpus script, with the counter
+// armed around each process() call by the harness.
+TEST(AllocationTest, NoNodeAllocatesAnywhereInTheReliabilityScenarios) {
+    testing::harnessCounters().processObserver = [](bool starting) { armed = starting; };
+    const std::size_t allocationsBefore = counts.allocations.load();
+    const std::size_t releasesBefore = counts.releases.load();
+    for (testing::EffectType type : testing::allEffectTypes) {
+        EXPECT_TRUE(testing::runFormatGrid(type).empty()) << testing::effectName(type);
+        EXPECT_TRUE(testing::runParameterGrid(type).empty()) << testing::effectName(type);
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(ORVANE_FUZZ_CORPUS)) {
+        std::ifstream file(entry.path(), std::ios::binary);
+        const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+        EXPECT_EQ(testing::runScript(bytes.data(), bytes.size()), "") << entry.path();
+    }
+    testing::harnessCounters().processObserver = nullptr;
+    EXPECT_EQ(counts.allocations.load() - allocationsBefore, 0u);
+    EXPECT_EQ(counts.releases.load() - releasesBefore, 0u);
 }
 
 }  // namespace

@@ -21,22 +21,32 @@ using namespace orvane::extensions::audioeffects;
 
 const char* effectName(EffectType type) {
     switch (type) {
-        case EffectType::Delay: return "Delay";
-        case EffectType::PingPongDelay: return "PingPongDelay";
-        case EffectType::Chorus: return "Chorus";
-        case EffectType::Flanger: return "Flanger";
-        case EffectType::Vibrato: return "Vibrato";
+        case EffectType::Delay:
+            return "Delay";
+        case EffectType::PingPongDelay:
+            return "PingPongDelay";
+        case EffectType::Chorus:
+            return "Chorus";
+        case EffectType::Flanger:
+            return "Flanger";
+        case EffectType::Vibrato:
+            return "Vibrato";
     }
     return "?";
 }
 
 std::unique_ptr<SingleBusAudioProcessorNode> makeEffect(EffectType type, unsigned int numberOfChannels) {
     switch (type) {
-        case EffectType::Delay: return std::make_unique<DelayNode>(numberOfChannels);
-        case EffectType::PingPongDelay: return std::make_unique<PingPongDelayNode>(OVAnyMap{});
-        case EffectType::Chorus: return std::make_unique<ChorusNode>(numberOfChannels);
-        case EffectType::Flanger: return std::make_unique<FlangerNode>(numberOfChannels);
-        case EffectType::Vibrato: return std::make_unique<VibratoNode>(numberOfChannels);
+        case EffectType::Delay:
+            return std::make_unique<DelayNode>(numberOfChannels);
+        case EffectType::PingPongDelay:
+            return std::make_unique<PingPongDelayNode>(OVAnyMap{});
+        case EffectType::Chorus:
+            return std::make_unique<ChorusNode>(numberOfChannels);
+        case EffectType::Flanger:
+            return std::make_unique<FlangerNode>(numberOfChannels);
+        case EffectType::Vibrato:
+            return std::make_unique<VibratoNode>(numberOfChannels);
     }
     throw std::invalid_argument("unknown effect type");
 }
@@ -70,11 +80,16 @@ void setSweepParameter(Node& node, std::string_view name, double value) {
 void setParameter(SingleBusAudioProcessorNode& node, EffectType type, std::string_view name, double value) {
     ++harnessCounters().parameterChanges;
     switch (type) {
-        case EffectType::Delay: return setDelayParameter(dynamic_cast<DelayNode&>(node), name, value);
-        case EffectType::PingPongDelay: return setDelayParameter(dynamic_cast<PingPongDelayNode&>(node), name, value);
-        case EffectType::Chorus: return setSweepParameter(dynamic_cast<ChorusNode&>(node), name, value);
-        case EffectType::Flanger: return setSweepParameter(dynamic_cast<FlangerNode&>(node), name, value);
-        case EffectType::Vibrato: return setSweepParameter(dynamic_cast<VibratoNode&>(node), name, value);
+        case EffectType::Delay:
+            return setDelayParameter(dynamic_cast<DelayNode&>(node), name, value);
+        case EffectType::PingPongDelay:
+            return setDelayParameter(dynamic_cast<PingPongDelayNode&>(node), name, value);
+        case EffectType::Chorus:
+            return setSweepParameter(dynamic_cast<ChorusNode&>(node), name, value);
+        case EffectType::Flanger:
+            return setSweepParameter(dynamic_cast<FlangerNode&>(node), name, value);
+        case EffectType::Vibrato:
+            return setSweepParameter(dynamic_cast<VibratoNode&>(node), name, value);
     }
 }
 
@@ -161,9 +176,9 @@ private:
 };
 
 constexpr std::uint32_t sampleRates[] = {0, 1, 8000, 22050, 44100, 48000, 96000, 192000, 384000, 1000};
-constexpr double floatValues[] = {0.0,      -0.0,     1.0,      -1.0,     FLT_TRUE_MIN, 1e30,  -1e30, FLT_MAX,
-                                  -FLT_MAX, INFINITY, -INFINITY, NAN,     0.5,          0.2,   0.99,  4.0,
-                                  0.01,     0.025,    0.005,    100.0,    48000.0,      -0.2,  1e-3,  0.7};
+constexpr double floatValues[] = {0.0,      -0.0,     1.0,       -1.0,  FLT_TRUE_MIN, 1e30, -1e30, FLT_MAX,
+                                  -FLT_MAX, INFINITY, -INFINITY, NAN,   0.5,          0.2,  0.99,  4.0,
+                                  0.01,     0.025,    0.005,     100.0, 48000.0,      -0.2, 1e-3,  0.7};
 constexpr double delayValues[] = {0, 1, 2, 200, 1000, 1001, 60000, UINT_MAX};
 
 double pickValue(ScriptReader& script, const std::string& name) {

@@ -56,8 +56,8 @@ void stress(EffectType type, bool inRangeOnly) {
     std::string fault;
     for (int block = 0; block < blocksPerRun && fault.empty(); ++block) {
         const std::uint32_t rate = block % 500 == 499 ? 44100u : 48000u;
-        fault = processChecked(*node, noiseBlock(2, framesPerBlock, rate, static_cast<std::uint32_t>(block)),
-                               inRangeOnly);
+        fault =
+            processChecked(*node, noiseBlock(2, framesPerBlock, rate, static_cast<std::uint32_t>(block)), inRangeOnly);
     }
     running.store(false);
     first.join();

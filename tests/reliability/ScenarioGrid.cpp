@@ -10,8 +10,8 @@ namespace {
 
 constexpr std::uint32_t sampleRates[] = {0, 1, 8000, 22050, 44100, 48000, 96000, 192000, 384000};
 constexpr std::uint32_t blockSizes[] = {0, 1, 10, 17, 64, 512, 2027, 4096, 16384};
-constexpr double extremeValues[] = {0.0,      -0.0,    1.0,      -1.0,     FLT_TRUE_MIN, -FLT_TRUE_MIN, 1e30,
-                                    -1e30,    FLT_MAX, -FLT_MAX, INFINITY, -INFINITY,    NAN};
+constexpr double extremeValues[] = {0.0,     -0.0,     1.0,      -1.0,      FLT_TRUE_MIN, -FLT_TRUE_MIN, 1e30, -1e30,
+                                    FLT_MAX, -FLT_MAX, INFINITY, -INFINITY, NAN};
 constexpr double delayTimes[] = {0, 1, 1000, 1001, 60000, UINT_MAX};
 
 struct Format {
@@ -37,8 +37,7 @@ std::vector<std::string> runFormatGrid(EffectType type) {
         for (std::uint32_t frames : blockSizes) {
             for (std::uint32_t channels = 0; channels <= 8; ++channels) {
                 for (int block = 0; block < 2; ++block) {
-                    const std::string fault =
-                        processChecked(*node, noiseBlock(channels, frames, rate, seed++), true);
+                    const std::string fault = processChecked(*node, noiseBlock(channels, frames, rate, seed++), true);
                     if (!fault.empty()) faults.push_back(describe(type, rate, channels, frames, fault));
                 }
             }
@@ -52,8 +51,9 @@ std::vector<std::string> runParameterGrid(EffectType type) {
     std::uint32_t seed = 1000;
     for (const std::string& name : parameterNames(type)) {
         const bool isDelayTime = name == "delayMs";
-        const std::vector<double> values = isDelayTime ? std::vector<double>(std::begin(delayTimes), std::end(delayTimes))
-                                                       : std::vector<double>(std::begin(extremeValues), std::end(extremeValues));
+        const std::vector<double> values =
+            isDelayTime ? std::vector<double>(std::begin(delayTimes), std::end(delayTimes))
+                        : std::vector<double>(std::begin(extremeValues), std::end(extremeValues));
         for (double value : values) {
             auto node = makeEffect(type, 2);
             setParameter(*node, type, name, value);
