@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ToolHarness.h"
@@ -199,6 +200,37 @@ TEST_F(BadInputTool, OtherOptionsWithBadValues) {
     expectFailure({"mix"}, {"unknown command 'mix'", "list, process or demo"});
     expectFailure({}, {"no command given"});
     expectFailure({"list", "--yaml"}, {"--yaml", "--json"});
+}
+
+// Crafted damaged files (tests/tool/data): each fails cleanly and leaves nothing behind.
+TEST_F(BadInputTool, DamagedFilesFailCleanly) {
+    const fs::path data = ORVANE_TOOL_TEST_DATA;
+    const std::vector<std::pair<std::string, std::string>> cases{{"empty.wav", "Format not recognised"},
+                                                                 {"not-audio.wav", "Format not recognised"},
+                                                                 {"truncated-header.wav", "cannot read input"},
+                                                                 {"zero-channels.wav", "cannot read input"},
+                                                                 {"zero-rate.wav", "cannot read input"},
+                                                                 {"absurd-channels.wav", "cannot read input"},
+                                                                 {"truncated.flac", "failed"},
+                                                                 {"corrupt-frames.flac", "failed"}};
+    for (const auto& [name, fragment] : cases) {
+        SCOPED_TRACE(name);
+        expectFailure({"process", "--effect", "Delay", data / name, directory / "out.wav"}, {name, fragment});
+    }
+}
+
+// A copy cut off inside its audio: libsndfile reads the frames present; the tool says so,
+// and the output holds exactly those frames, processed.
+TEST_F(BadInputTool, TruncatedAudioIsProcessedAsFarAsItGoesWithAWarning) {
+    const fs::path input = fs::path(ORVANE_TOOL_TEST_DATA) / "truncated-data.wav";
+    const ToolRun run = runTool({"process", "--effect", "Delay", input, directory / "out.wav"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("warning: input"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("shorter than its header says"), std::string::npos) << run.err;
+    const Sound in = readSound(input);
+    const Sound out = readSound(directory / "out.wav");
+    ASSERT_EQ(out.channels.size(), in.channels.size());
+    EXPECT_EQ(out.channels.front().size(), in.channels.front().size());
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <iostream>
 #include <utility>
 #include <vector>
 
@@ -52,6 +53,9 @@ void ProcessCommand::run() {
     OutputFormat::containerFor(options.output);
 
     SoundFileReader reader(options.input);
+    if (!reader.truncationNote().empty())
+        std::cerr << "orvane-fx: warning: input '" << options.input << "' is shorter than its header says ("
+                  << reader.truncationNote() << "); processing the " << reader.frames() << " frames it holds\n";
     const int outputFormat = OutputFormat::choose(options.output, options.encoding, reader.format());
     const std::uint32_t channels = reader.channels();
     const std::uint32_t sampleRate = reader.sampleRate();

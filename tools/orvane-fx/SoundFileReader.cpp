@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "ToolError.h"
 
@@ -39,6 +40,12 @@ SoundFileReader::SoundFileReader(const std::string& inputPath) : path(inputPath)
         file = nullptr;
         throw ToolError("input '" + path + "' has no channels or no sample rate; " + acceptedInputs);
     }
+    // libsndfile reads what a cut-off file holds and notes the mismatch in its log.
+    char log[4096] = {};
+    sf_command(file, SFC_GET_LOG_INFO, log, sizeof log);
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("data", 0) == 0 && line.find("should be") != std::string::npos) truncation = line;
 }
 
 SoundFileReader::~SoundFileReader() {

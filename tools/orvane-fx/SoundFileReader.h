@@ -25,12 +25,17 @@ public:
     /// libsndfile's SF_FORMAT_* code: container and encoding.
     int format() const noexcept { return info.format; }
 
+    /// When libsndfile found the file shorter than its header announces (a cut-off copy), the
+    /// line of its log that says so; empty otherwise. Only the frames present are read.
+    const std::string& truncationNote() const noexcept { return truncation; }
+
     /// Reads up to maxFrames frames into interleaved; answers how many it read, fewer only
     /// at the end of the file. Throws ToolError when reading fails.
     std::size_t read(float* interleaved, std::size_t maxFrames);
 
 private:
     std::string path;
+    std::string truncation;
     SF_INFO info{};
     SNDFILE* file = nullptr;
 };
