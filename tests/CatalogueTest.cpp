@@ -491,5 +491,18 @@ TEST(AudioEffectsNodeFactoryTest, FactoryNodesAreBuiltForTwoChannels) {
     }
 }
 
+// A program linked with the extension has it registered at start-up; loading the same
+// library by path then answers that extension instead of failing or registering another.
+TEST(ExtensionLoadingTest, LoadingALinkedLibraryAnswersItsExtension) {
+    ExtensionManager& manager = ExtensionManager::getInstance();
+    const std::size_t before = manager.getExtensions().size();
+    auto loaded = manager.loadLibrary(ORVANE_EXTENSION_LIBRARY);
+    ASSERT_TRUE(loaded) << loaded.error();
+    ASSERT_FALSE(loaded.value().empty());
+    for (const auto& extension : loaded.value()) EXPECT_EQ(extension->getName(), "AudioEffects");
+    EXPECT_EQ(loaded.value().front(), manager.findExtension("AudioEffects"));
+    EXPECT_EQ(manager.getExtensions().size(), before);
+}
+
 }  // namespace
 }  // namespace orvane

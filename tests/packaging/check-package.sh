@@ -51,12 +51,18 @@ cmake --build "$work/cmake-build" >/dev/null
 grep -q '^AudioEffects: Basic audio effects such as delay, chorus, flanger, and vibrato.$' "$expected" \
   || fail "the find_package host did not find the extension"
 
-PKG_CONFIG_PATH="$lib/pkgconfig" pkg-config --exists orvane-audioeffects || fail "pkg-config does not know orvane-audioeffects"
-# shellcheck disable=SC2046
-"$cxx" -std=c++20 "$source/examples/host/main.cpp" -o "$work/pkg-config-host" \
-  $(PKG_CONFIG_PATH="$lib/pkgconfig" pkg-config --cflags --libs orvane-audioeffects)
-"$work/pkg-config-host" >"$work/pkg-config.txt"
-diff -u "$expected" "$work/pkg-config.txt" || fail "the pkg-config host printed something else"
+for module in orvane-sdk orvane-audioeffects; do
+  PKG_CONFIG_PATH="$lib/pkgconfig" pkg-config --exists "$module" || fail "pkg-config does not know $module"
+done
+# A host links the SDK and loads the extension by name; a program may also link the
+# extension itself, which then registers at start-up and is found all the same.
+for module in orvane-sdk orvane-audioeffects; do
+  # shellcheck disable=SC2046
+  "$cxx" -std=c++20 "$source/examples/host/main.cpp" -o "$work/host-$module" \
+    $(PKG_CONFIG_PATH="$lib/pkgconfig" pkg-config --cflags --libs "$module")
+  "$work/host-$module" >"$work/$module.txt" || fail "the host built with pkg-config $module failed"
+  diff -u "$expected" "$work/$module.txt" || fail "the host built with pkg-config $module printed something else"
+done
 
 "$prefix/bin/orvane-fx" list >/dev/null || fail "the installed orvane-fx does not run"
 echo "package checks passed"
