@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <iomanip>
 #include <limits>
 #include <sstream>
 
@@ -46,7 +47,7 @@ namespace {
 
 std::string describe(const OVAny& value) {
     std::ostringstream text;
-    text << value.typeName();
+    text << std::setprecision(std::numeric_limits<float>::max_digits10) << value.typeName();
     const std::string type = value.typeName();
     if (type == "int") text << " (" << OVAny::convert<int>(value) << ")";
     if (type == "unsigned int") text << " (" << OVAny::convert<unsigned int>(value) << ")";

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <concepts>
 #include <functional>
 #include <initializer_list>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -34,7 +36,9 @@ public:
 class OVAny {
 public:
     OVAny() = default;
-    OVAny(bool value) : content(value) {}
+    /// Only a real bool: pointers and other types that would convert to bool are refused.
+    template <typename B>
+    requires std::same_as<B, bool> OVAny(B value) : content(value) {}
     OVAny(int value) : content(value) {}
     OVAny(unsigned int value) : content(value) {}
     OVAny(float value) : content(value) {}
@@ -43,6 +47,15 @@ public:
     OVAny(const OVAnyMap& value);
     OVAny(PropertyGetter value) : content(std::move(value)) {}
     OVAny(PropertySetter value) : content(std::move(value)) {}
+    /// Any other callable with a getter's or a setter's signature, such as a lambda.
+    template <typename F>
+    requires(!std::same_as<std::decay_t<F>, OVAny> && !std::same_as<std::decay_t<F>, PropertyGetter> &&
+             !std::same_as<std::decay_t<F>, PropertySetter> && std::is_invocable_v<F&>) OVAny(F&& getter)
+        : content(PropertyGetter(std::forward<F>(getter))) {}
+    template <typename F>
+    requires(!std::same_as<std::decay_t<F>, OVAny> && !std::same_as<std::decay_t<F>, PropertyGetter> &&
+             !std::same_as<std::decay_t<F>, PropertySetter> && std::is_invocable_v<F&, const OVAny&>) OVAny(F&& setter)
+        : content(PropertySetter(std::forward<F>(setter))) {}
 
     /// Name of the held type: "empty", "bool", "int", "unsigned int", "float", "string",
     /// "map", "getter" or "setter".

@@ -47,6 +47,9 @@ void OrvaneObject::registerProperty(const std::string& name, const OVAnyMap& des
         throw std::invalid_argument("Property '" + name + "': " + error.what());
     }
     if (!property.getter) throw std::invalid_argument("Property '" + name + "' has an empty getter");
+    if (!setter.isEmpty() && !property.setter)
+        throw std::invalid_argument("Property '" + name +
+                                    "' has an empty setter; register a read-only property with an empty OVAny");
     properties.push_back(std::move(property));
 }
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "host/AudioBuffer.h"
@@ -763,6 +764,42 @@ TEST(SingleBusAudioProcessorNodeTest, ProcessForwardsOnlyOneBusEachWay) {
     node.processAnswer = false;
     EXPECT_FALSE(node.process(in, out));
     EXPECT_EQ(node.processCalls, 2);
+}
+
+// Lambdas become getters or setters by their signature; pointers never become bools.
+TEST(OVAnyTest, CallablesAndPointersConvertOnlyWhereTheyMean) {
+    int calls = 0;
+    const OVAny getter([&calls] {
+        ++calls;
+        return Result<OVAny>::success(OVAny(7));
+    });
+    const OVAny setter([&calls](const OVAny& value) {
+        calls += OVAny::convert<int>(value);
+        return Result<void>::success();
+    });
+    EXPECT_STREQ(getter.typeName(), "getter");
+    EXPECT_STREQ(setter.typeName(), "setter");
+    EXPECT_EQ(OVAny::convert<int>(OVAny::convert<PropertyGetter>(getter)().value()), 7);
+    EXPECT_TRUE(OVAny::convert<PropertySetter>(setter)(OVAny(10)).ok());
+    EXPECT_EQ(calls, 11);
+    static_assert(!std::is_constructible_v<OVAny, int*>);
+    static_assert(!std::is_constructible_v<OVAny, const void*>);
+    static_assert(std::is_constructible_v<OVAny, const char*>);
+}
+
+class OpenObject : public OrvaneObject {
+public:
+    OpenObject() : OrvaneObject("holder") {}
+    using OrvaneObject::registerProperty;
+};
+
+TEST(OrvaneObjectTest, AnEmptySetterFunctionIsRefusedRatherThanMadeReadOnly) {
+    OpenObject holder;
+    const OVAny getter(PropertyGetter([] { return Result<OVAny>::success(OVAny(1)); }));
+    EXPECT_THROW(holder.registerProperty("broken", {}, getter, OVAny(PropertySetter{})), std::invalid_argument);
+    EXPECT_FALSE(holder.hasProperty("broken"));
+    holder.registerProperty("readOnly", {}, getter, OVAny());
+    EXPECT_FALSE(holder.setValue("readOnly", OVAny(2)).ok());
 }
 
 }  // namespace

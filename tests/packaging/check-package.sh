@@ -64,5 +64,11 @@ for module in orvane-sdk orvane-audioeffects; do
   diff -u "$expected" "$work/$module.txt" || fail "the host built with pkg-config $module printed something else"
 done
 
+# A multiarch libdir sits a level deeper: the .pc files must still find the prefix.
+cmake -S "$source" -B "$work/multiarch" -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_INSTALL_LIBDIR=lib/x86_64-linux-gnu \
+  -DORVANE_BUILD_TESTS=OFF -DORVANE_BUILD_TOOLS=OFF >/dev/null
+grep -qx 'prefix=${pcfiledir}/../../..' "$work/multiarch/orvane-sdk.pc" \
+  || fail "with a multiarch libdir the .pc prefix is $(grep '^prefix=' "$work/multiarch/orvane-sdk.pc")"
+
 "$prefix/bin/orvane-fx" list >/dev/null || fail "the installed orvane-fx does not run"
 echo "package checks passed"
