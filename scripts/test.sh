@@ -24,6 +24,8 @@ run_suite() {  # NAME COMPILER [CMAKE ARGS...]
 }
 
 run_suite gcc g++
+# The reliability figures quoted in the README: blocks run and parameter changes made.
+build-gcc/tests/orvane_reliability_tests --gtest_brief=1 | grep '^\[reliability\]'
 run_suite clang clang++
 # g++ leaves the float checks out of `undefined`: they catch a NaN or huge delay turned into an index.
 run_suite asan g++ -DORVANE_SANITIZERS=address,undefined,float-cast-overflow,float-divide-by-zero
