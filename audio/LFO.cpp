@@ -23,38 +23,48 @@ void LFO::updatePeriod(int sampleRate) noexcept {
     }
 }
 
-float LFO::advance() noexcept {
-    const float current = phase;
-    const float currentPhaseOffset = phaseOffset.load();
-    float next = frequency.load() * samplePeriod + current;
-    if (next >= 1.0f) next -= 1.0f;
-    if (!(next >= 0.0f && next < 1.0f)) next = wrapPhase(next, current);
-    phase = next;
-    return static_cast<float>(static_cast<double>(current) * 6.283185307179586 +
-                              static_cast<double>(currentPhaseOffset));
+float LFO::nextPhase(float current, float frequencyNow, float period) noexcept {
+    const float next = frequencyNow * period + current;
+    if (next >= 0.0f && next < 1.0f) return next;  // nearly every step: one test
+    const float once = next >= 1.0f ? next - 1.0f : next;
+    return once >= 0.0f && once < 1.0f ? once : wrapPhase(once, current);
 }
 
 float LFO::process(int sampleRate) noexcept {
     updatePeriod(sampleRate);
     const float currentAmplitude = amplitude.load();
     const float currentOffset = offset.load();
-    const float angle = advance();
-    return std::sin(angle) * currentAmplitude + currentOffset;
+    const float current = phase;
+    const float currentPhaseOffset = phaseOffset.load();
+    phase = nextPhase(current, frequency.load(), samplePeriod);
+    return std::sin(angleOf(current, currentPhaseOffset)) * currentAmplitude + currentOffset;
 }
 
 void LFO::process(int sampleRate, float* output, unsigned int count) noexcept {
     updatePeriod(sampleRate);
+    float phases[maxStepsAtOnce];
+    float phaseOffsets[maxStepsAtOnce];
     float amplitudes[maxStepsAtOnce];
     float offsets[maxStepsAtOnce];
     for (unsigned int start = 0; start < count; start += maxStepsAtOnce) {
         const unsigned int steps = count - start < maxStepsAtOnce ? count - start : maxStepsAtOnce;
-        float* angles = output + start;
+        float* const out = output + start;
+        // Only the phase recurrence is sequential; each step loads the four parameters in
+        // the order a single step does.
+        const float period = samplePeriod;
+        float current = phase;
         for (unsigned int i = 0; i < steps; ++i) {
             amplitudes[i] = amplitude.load();
             offsets[i] = offset.load();
-            angles[i] = advance();
+            phases[i] = current;
+            phaseOffsets[i] = phaseOffset.load();
+            current = nextPhase(current, frequency.load(), period);
         }
-        for (unsigned int i = 0; i < steps; ++i) angles[i] = std::sin(angles[i]) * amplitudes[i] + offsets[i];
+        phase = current;
+        // Independent per step: the angles and the scaling vectorise, the sinf calls overlap.
+        for (unsigned int i = 0; i < steps; ++i) out[i] = angleOf(phases[i], phaseOffsets[i]);
+        for (unsigned int i = 0; i < steps; ++i) out[i] = std::sin(out[i]);
+        for (unsigned int i = 0; i < steps; ++i) out[i] = out[i] * amplitudes[i] + offsets[i];
     }
 }
 

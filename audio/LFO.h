@@ -44,8 +44,13 @@ public:
 
 private:
     void updatePeriod(int sampleRate) noexcept;
-    // One step of the phase: answers the angle of the phase before it, in radians.
-    float advance() noexcept;
+    // The phase one step after current at the given frequency and sample period.
+    static float nextPhase(float current, float frequencyNow, float period) noexcept;
+    // 2 pi phase + phaseOffset, formed in double and rounded once.
+    static float angleOf(float phaseNow, float phaseOffsetNow) noexcept {
+        return static_cast<float>(static_cast<double>(phaseNow) * 6.283185307179586 +
+                                  static_cast<double>(phaseOffsetNow));
+    }
 
     std::atomic<float> frequency{10.0f};
     std::atomic<float> amplitude{1.0f};

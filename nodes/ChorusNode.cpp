@@ -7,6 +7,7 @@
 #include "DenormalGuard.h"
 #include "EffectSupport.h"
 #include "SweepOscillators.h"
+#include "SweptLine.h"
 
 namespace orvane::extensions::audioeffects {
 
@@ -21,6 +22,24 @@ public:
     const float wetMix = 0.8f;
     static constexpr float baseDelay = 1002.0f;
 };
+
+namespace {
+
+// Only the dry input enters the line; the output adds the delayed copy.
+struct ChorusMix {
+    static constexpr bool writesFirst = false;
+    float wetMix;
+    template <typename T>
+    T lineInput(T x, T) const noexcept {
+        return x;
+    }
+    template <typename T>
+    T output(T x, T delayed) const noexcept {
+        return delayed * wetMix + x;
+    }
+};
+
+}  // namespace
 
 ChorusNode::ChorusNode(unsigned int numberOfChannels) : internals(std::make_unique<Internals>(numberOfChannels)) {}
 
@@ -57,24 +76,15 @@ bool ChorusNode::process(AudioBus& inputBus, AudioBus& outputBus) {
     const auto rate = static_cast<float>(block.sampleRate);
     const auto oscillatorRate = static_cast<int>(block.sampleRate);
     const std::uint32_t channels = state.delayLines.channelsWithLines(block.channels);
-    float sweepShape[audio::LFO::maxStepsAtOnce];
-    for (std::uint32_t start = 0; start < block.frames; start += audio::LFO::maxStepsAtOnce) {
-        const std::uint32_t steps = std::min(block.frames - start, audio::LFO::maxStepsAtOnce);
+    const ChorusMix mix{state.wetMix};
+    float sweep[maxSweptRun];
+    for (std::uint32_t start = 0; start < block.frames; start += maxSweptRun) {
+        const std::uint32_t steps = std::min(block.frames - start, maxSweptRun);
         for (std::uint32_t channel = 0; channel < channels; ++channel) {
-            state.oscillators[channel].process(oscillatorRate, sweepShape, steps);
-            audio::CircularBuffer& line = state.delayLines[channel];
-            float* const samples = output.getChannelData(channel) + start;
-            int writePointer = line.writePointer;
-            for (std::uint32_t i = 0; i < steps; ++i) {
-                const float sweep = (sweepShape[i] * state.sweepWidth.load()) * rate;
-                const float x = samples[i];
-                const float delayed =
-                    line.interpolate(sweptReadPosition(writePointer, line.capacity, sweep, Internals::baseDelay));
-                line.data[writePointer] = x;
-                writePointer = writePointer + 1 == line.capacity ? 0 : writePointer + 1;
-                samples[i] = delayed * state.wetMix + x;
-            }
-            line.writePointer = writePointer;
+            state.oscillators[channel].process(oscillatorRate, sweep, steps);
+            for (std::uint32_t i = 0; i < steps; ++i) sweep[i] = (sweep[i] * state.sweepWidth.load()) * rate;
+            runSweptLine(state.delayLines[channel], output.getChannelData(channel) + start, sweep, steps,
+                         Internals::baseDelay, mix);
         }
     }
     return true;

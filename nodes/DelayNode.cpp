@@ -59,10 +59,13 @@ void runEcho(audio::CircularBuffer& line, float* samples, std::uint32_t frames, 
     for (std::uint32_t done = 0; done < frames;) {
         const std::uint32_t run = std::min({frames - done, capacity - readPointer, capacity - writePointer});
         float* const io = samples + done;
+        // The two runs may overlap (a delay shorter than the run): the order of the accesses is kept.
+        const float* const reads = data + readPointer;
+        float* const writes = data + writePointer;
         for (std::uint32_t i = 0; i < run; ++i) {
             const float x = io[i];
-            const float delayed = data[readPointer + i];
-            data[writePointer + i] = feedbackLevel.load() * delayed + x;
+            const float delayed = reads[i];
+            writes[i] = feedbackLevel.load() * delayed + x;
             io[i] = delayed * wetMix.load() + x * dryMix.load();
         }
         done += run;

@@ -7,6 +7,7 @@
 #include "DenormalGuard.h"
 #include "EffectSupport.h"
 #include "SweepOscillators.h"
+#include "SweptLine.h"
 
 namespace orvane::extensions::audioeffects {
 
@@ -22,6 +23,25 @@ public:
     const float feedbackLevel = 0.6f;
     static constexpr float baseDelay = 2.0f;
 };
+
+namespace {
+
+// The delayed signal is fed back into the line and added to the dry input.
+struct FlangerMix {
+    static constexpr bool writesFirst = false;
+    float wetMix;
+    float feedbackLevel;
+    template <typename T>
+    T lineInput(T x, T delayed) const noexcept {
+        return feedbackLevel * delayed + x;
+    }
+    template <typename T>
+    T output(T x, T delayed) const noexcept {
+        return delayed * wetMix + x;
+    }
+};
+
+}  // namespace
 
 FlangerNode::FlangerNode(unsigned int numberOfChannels) : internals(std::make_unique<Internals>(numberOfChannels)) {}
 
@@ -58,24 +78,15 @@ bool FlangerNode::process(AudioBus& inputBus, AudioBus& outputBus) {
     const auto rate = static_cast<float>(block.sampleRate);
     const auto oscillatorRate = static_cast<int>(block.sampleRate);
     const std::uint32_t channels = state.delayLines.channelsWithLines(block.channels);
-    float sweepShape[audio::LFO::maxStepsAtOnce];
-    for (std::uint32_t start = 0; start < block.frames; start += audio::LFO::maxStepsAtOnce) {
-        const std::uint32_t steps = std::min(block.frames - start, audio::LFO::maxStepsAtOnce);
+    const FlangerMix mix{state.wetMix, state.feedbackLevel};
+    float sweep[maxSweptRun];
+    for (std::uint32_t start = 0; start < block.frames; start += maxSweptRun) {
+        const std::uint32_t steps = std::min(block.frames - start, maxSweptRun);
         for (std::uint32_t channel = 0; channel < channels; ++channel) {
-            state.oscillators[channel].process(oscillatorRate, sweepShape, steps);
-            audio::CircularBuffer& line = state.delayLines[channel];
-            float* const samples = output.getChannelData(channel) + start;
-            int writePointer = line.writePointer;
-            for (std::uint32_t i = 0; i < steps; ++i) {
-                const float sweep = (sweepShape[i] * state.sweepWidth.load()) * rate;
-                const float x = samples[i];
-                const float delayed =
-                    line.interpolate(sweptReadPosition(writePointer, line.capacity, sweep, Internals::baseDelay));
-                line.data[writePointer] = state.feedbackLevel * delayed + x;
-                writePointer = writePointer + 1 == line.capacity ? 0 : writePointer + 1;
-                samples[i] = delayed * state.wetMix + x;
-            }
-            line.writePointer = writePointer;
+            state.oscillators[channel].process(oscillatorRate, sweep, steps);
+            for (std::uint32_t i = 0; i < steps; ++i) sweep[i] = (sweep[i] * state.sweepWidth.load()) * rate;
+            runSweptLine(state.delayLines[channel], output.getChannelData(channel) + start, sweep, steps,
+                         Internals::baseDelay, mix);
         }
     }
     return true;

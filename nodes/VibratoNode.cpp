@@ -6,6 +6,7 @@
 #include "DelayLineBank.h"
 #include "DenormalGuard.h"
 #include "EffectSupport.h"
+#include "SweptLine.h"
 #include "audio/LFO.h"
 
 namespace orvane::extensions::audioeffects {
@@ -24,6 +25,23 @@ public:
     AtomicParameter<float> sweepWidth{0.01f};
     static constexpr float baseDelay = 1.0f;
 };
+
+namespace {
+
+// The sample enters the line before the read; the output is the delayed signal alone.
+struct VibratoMix {
+    static constexpr bool writesFirst = true;
+    template <typename T>
+    T lineInput(T x, T) const noexcept {
+        return x;
+    }
+    template <typename T>
+    T output(T, T delayed) const noexcept {
+        return delayed;
+    }
+};
+
+}  // namespace
 
 VibratoNode::VibratoNode(unsigned int numberOfChannels) : internals(std::make_unique<Internals>(numberOfChannels)) {}
 
@@ -69,23 +87,14 @@ bool VibratoNode::process(AudioBus& inputBus, AudioBus& outputBus) {
     AudioBuffer<float>& output = outputBus.buffer;
     const auto rate = static_cast<float>(block.sampleRate);
     const std::uint32_t channels = state.delayLines.channelsWithLines(block.channels);
-    float sweep[audio::LFO::maxStepsAtOnce];
-    for (std::uint32_t start = 0; start < block.frames; start += audio::LFO::maxStepsAtOnce) {
-        const std::uint32_t steps = std::min(block.frames - start, audio::LFO::maxStepsAtOnce);
+    float sweep[maxSweptRun];
+    for (std::uint32_t start = 0; start < block.frames; start += maxSweptRun) {
+        const std::uint32_t steps = std::min(block.frames - start, maxSweptRun);
         state.oscillator.process(oscillatorRate, sweep, steps);
         for (std::uint32_t i = 0; i < steps; ++i) sweep[i] = (sweep[i] * state.sweepWidth.load()) * rate;
-        for (std::uint32_t channel = 0; channel < channels; ++channel) {
-            audio::CircularBuffer& line = state.delayLines[channel];
-            float* const samples = output.getChannelData(channel) + start;
-            int writePointer = line.writePointer;
-            for (std::uint32_t i = 0; i < steps; ++i) {
-                line.data[writePointer] = samples[i];
-                samples[i] =
-                    line.interpolate(sweptReadPosition(writePointer, line.capacity, sweep[i], Internals::baseDelay));
-                writePointer = writePointer + 1 == line.capacity ? 0 : writePointer + 1;
-            }
-            line.writePointer = writePointer;
-        }
+        for (std::uint32_t channel = 0; channel < channels; ++channel)
+            runSweptLine(state.delayLines[channel], output.getChannelData(channel) + start, sweep, steps,
+                         Internals::baseDelay, VibratoMix{});
     }
     return true;
 }

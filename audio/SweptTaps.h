@@ -1,0 +1,90 @@
+#pragma once
+
+// Four-wide forms of the delay-line read at a swept position: the same single and double
+// precision operations as CircularBuffer::interpolate on a position reduced into the ring as
+// fmodf reduces it, four samples at a time. Only for positions in [0, 2 * capacity); the
+// caller goes sample by sample for the others.
+#if defined(__SSE2__) && defined(__x86_64__)
+#define ORVANE_SWEPT_TAPS_SIMD 1
+#include <emmintrin.h>
+
+#include <cstdint>
+
+namespace orvane::audio::simd {
+
+/// Slots and weights of four interpolated reads; inside has bit k set when lane k's position
+/// lay in [0, 2 * capacity) (the other lanes read slot 0 with weight 0 and must not be used).
+struct Taps4 {
+    __m128i earlier;
+    __m128i later;
+    __m128 frac;
+    int inside;
+};
+
+/// Lanes k = 0..3 read at ((float(write_k) - sweep_k) - baseDelay) + float(capacity), taken
+/// modulo capacity: below 2 * capacity that is the position or the position minus the
+/// capacity, exactly (Sterbenz). In the ring truncation is floor.
+inline Taps4 sweptTaps4(__m128i writes, __m128 sweep, float baseDelay, int capacity) noexcept {
+    const auto size = static_cast<float>(capacity);
+    const __m128 sizes = _mm_set1_ps(size);
+    const __m128 position =
+        _mm_add_ps(_mm_sub_ps(_mm_sub_ps(_mm_cvtepi32_ps(writes), sweep), _mm_set1_ps(baseDelay)), sizes);
+    const __m128 inside =
+        _mm_and_ps(_mm_cmpge_ps(position, _mm_setzero_ps()), _mm_cmplt_ps(position, _mm_set1_ps(size + size)));
+    // x - (+0.0) is x for every x, so lanes below the capacity pass unchanged.
+    __m128 reduced = _mm_sub_ps(position, _mm_and_ps(_mm_cmpge_ps(position, sizes), sizes));
+    reduced = _mm_and_ps(reduced, inside);  // keeps the conversion defined in unused lanes
+    const __m128i index = _mm_cvttps_epi32(reduced);
+    const __m128 base = _mm_or_ps(_mm_cvtepi32_ps(index), _mm_and_ps(reduced, _mm_set1_ps(-0.0f)));
+    const __m128i next = _mm_add_epi32(index, _mm_set1_epi32(1));
+    return {index, _mm_andnot_si128(_mm_cmpeq_epi32(next, _mm_set1_epi32(capacity)), next), _mm_sub_ps(reduced, base),
+            _mm_movemask_ps(inside)};
+}
+
+/// Whether lane k reads a slot among firstWrite ... firstWrite + k - 1, or with ownSlotToo
+/// also firstWrite + k: slots that sample-by-sample order would have written before the read.
+inline bool readsWritesOfGroup(const Taps4& taps, int firstWrite, bool ownSlotToo) noexcept {
+    // Unsigned (slot - firstWrite) < limit, as a signed comparison with the top bits flipped.
+    const __m128i topBit = _mm_set1_epi32(INT32_MIN);
+    const __m128i firsts = _mm_set1_epi32(firstWrite);
+    const __m128i limits = _mm_xor_si128(ownSlotToo ? _mm_setr_epi32(1, 2, 3, 4) : _mm_setr_epi32(0, 1, 2, 3), topBit);
+    const __m128i earlier = _mm_xor_si128(_mm_sub_epi32(taps.earlier, firsts), topBit);
+    const __m128i later = _mm_xor_si128(_mm_sub_epi32(taps.later, firsts), topBit);
+    return _mm_movemask_epi8(_mm_or_si128(_mm_cmplt_epi32(earlier, limits), _mm_cmplt_epi32(later, limits))) != 0;
+}
+
+/// Whether some lane's later slot is slot 0 after the last one rather than the slot after
+/// its earlier one, which interpolate4 cannot read.
+inline bool wrapsRound(const Taps4& taps) noexcept {
+    return _mm_movemask_epi8(_mm_cmpeq_epi32(taps.later, _mm_setzero_si128())) != 0;
+}
+
+/// earlier * (1 - frac) + frac * later per lane: the product frac * later in single precision,
+/// the rest in double, rounded once.
+inline __m128 blend4(__m128 earlier, __m128 later, __m128 frac) noexcept {
+    const __m128 upper = _mm_mul_ps(frac, later);
+    const __m128d ones = _mm_set1_pd(1.0);
+    const __m128d low =
+        _mm_add_pd(_mm_mul_pd(_mm_cvtps_pd(earlier), _mm_sub_pd(ones, _mm_cvtps_pd(frac))), _mm_cvtps_pd(upper));
+    const __m128d high = _mm_add_pd(_mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(earlier, earlier)),
+                                               _mm_sub_pd(ones, _mm_cvtps_pd(_mm_movehl_ps(frac, frac)))),
+                                    _mm_cvtps_pd(_mm_movehl_ps(upper, upper)));
+    return _mm_movelh_ps(_mm_cvtpd_ps(low), _mm_cvtpd_ps(high));
+}
+
+/// The interpolated reads of four lanes none of which wrapsRound: each lane's two slots are
+/// adjacent, so one 64-bit load fetches both.
+inline __m128 interpolate4(const float* data, const Taps4& taps) noexcept {
+    const auto low = static_cast<std::uint64_t>(_mm_cvtsi128_si64(taps.earlier));
+    const auto high = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(taps.earlier, taps.earlier)));
+    auto pair = [data](std::uint64_t slot) {
+        return _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(data + slot)));  // unaligned
+    };
+    const __m128 pairs01 = _mm_unpacklo_ps(pair(low & 0xffffffffu), pair(low >> 32));    // e0 e1 l0 l1
+    const __m128 pairs23 = _mm_unpacklo_ps(pair(high & 0xffffffffu), pair(high >> 32));  // e2 e3 l2 l3
+    return blend4(_mm_movelh_ps(pairs01, pairs23), _mm_movehl_ps(pairs23, pairs01), taps.frac);
+}
+
+}  // namespace orvane::audio::simd
+
+#endif
