@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <functional>
 #include <memory>
@@ -296,8 +298,83 @@ TEST(ProcessTool, ReplacesAnExistingOutputOnSuccess) {
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(readSound(directory / "out.wav").frames(), 5000u);
     EXPECT_EQ(directory.entries(), (std::vector<std::string>{"in.wav", "out.wav"}));
-    EXPECT_EQ(fs::status(directory / "out.wav").permissions() & fs::perms::others_read, fs::perms::others_read)
+    const mode_t mask = umask(0);
+    umask(mask);
+    EXPECT_EQ(fs::status(directory / "out.wav").permissions() & fs::perms::mask, fs::perms(0666 & ~mask))
         << "the output gets ordinary permissions, not those of a private temporary file";
+}
+
+// Without --encoding, an input encoding the output's container cannot hold gives the
+// closest one it can, with a note; asked for explicitly, it stays an error.
+TEST(ProcessTool, EncodingTheContainerCannotHoldFallsBackToTheClosestWithANote) {
+    TemporaryDirectory directory;
+    const Channels input = testSignal(2, 12000, rate);
+    writeSound(directory / "float.wav", floatWav, rate, input);
+    writeSound(directory / "vorbis.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, rate, input);
+    writeSound(directory / "pcm16.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, rate, input);
+    struct Expectation {
+        std::string input;
+        std::string output;
+        int format;
+        std::string note;  // empty: none
+    };
+    std::vector<Expectation> expectations{
+        {"float.wav", "out.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24, "FLAC cannot hold the input's encoding (float32)"},
+        {"vorbis.ogg", "out.wav", floatWav, "WAV cannot hold the input's encoding (Vorbis)"},
+        {"vorbis.ogg", "out.aiff", SF_FORMAT_AIFF | SF_FORMAT_FLOAT, "AIFF cannot hold the input's encoding (Vorbis)"},
+        {"vorbis.ogg", "out2.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24,
+         "FLAC cannot hold the input's encoding (Vorbis)"},
+        {"pcm16.wav", "same.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, ""},
+    };
+    // MP3 input where this libsndfile can make one.
+    SF_INFO mp3{};
+    mp3.samplerate = static_cast<int>(rate);
+    mp3.channels = 2;
+    mp3.format = SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III;
+    if (sf_format_check(&mp3)) {
+        writeSound(directory / "song.mp3", mp3.format, rate, input);
+        expectations.push_back({"song.mp3", "song.wav", floatWav, "WAV cannot hold the input's encoding (MP3)"});
+    }
+    for (const Expectation& expectation : expectations) {
+        SCOPED_TRACE(expectation.input + " -> " + expectation.output);
+        const ToolRun run =
+            runTool({"process", "--effect", "Flanger", directory / expectation.input, directory / expectation.output});
+        ASSERT_EQ(run.status, 0) << run.err;
+        if (expectation.note.empty()) {
+            EXPECT_EQ(run.err, "");
+        } else {
+            EXPECT_TRUE(isOneLine(run.err)) << run.err;
+            EXPECT_EQ(run.err.rfind("orvane-fx: note: " + expectation.note, 0), 0u) << run.err;
+            const std::string chosen =
+                (expectation.format & SF_FORMAT_SUBMASK) == SF_FORMAT_FLOAT ? "writing float32" : "writing pcm24";
+            EXPECT_NE(run.err.find(chosen), std::string::npos) << run.err;
+        }
+        const Sound output = readSound(directory / expectation.output);
+        EXPECT_EQ(output.format, expectation.format);
+        EXPECT_EQ(output.channels.size(), 2u);
+        EXPECT_GE(output.frames(), 12000u);
+    }
+
+    const ToolRun asked = runTool(
+        {"process", "--encoding", "float32", "--effect", "Flanger", directory / "float.wav", directory / "asked.flac"});
+    EXPECT_EQ(asked.status, 1);
+    EXPECT_NE(asked.err.find("FLAC cannot hold float32 samples; FLAC takes --encoding pcm16, pcm24"), std::string::npos)
+        << asked.err;
+    EXPECT_FALSE(fs::exists(directory / "asked.flac"));
+}
+
+// A decimal too small for a float is still a finite decimal: it becomes the nearest float.
+TEST(ProcessTool, ValuesThatUnderflowAreTakenAsTheirNearestFloat) {
+    TemporaryDirectory directory;
+    const Channels input = testSignal(2, 6000, rate);
+    writeSound(directory / "in.wav", floatWav, rate, input);
+    const ToolRun run = runTool({"process", "--tail", "1e-50", "--effect", "Delay", "--param", "wetMix=1e-50",
+                                 "--param", "dryMix=-1e-60", directory / "in.wav", directory / "out.wav"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    DelayNode delay(2);
+    delay.setWetMix(0.0f);
+    delay.setDryMix(-0.0f);
+    EXPECT_TRUE(sameSamples(processInProcess({&delay}, input), readSound(directory / "out.wav").channels));
 }
 
 TEST(ProcessTool, SameFileAsInputAndOutputIsReplacedOnlyWhenComplete) {

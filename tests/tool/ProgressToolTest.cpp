@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,9 +23,10 @@ struct TerminalRun {
     std::string output;  // stdout and stderr, both the terminal
 };
 
-// Runs orvane-fx with a pseudo-terminal as its stdout and stderr; nothing when the
-// system offers no pseudo-terminal.
-std::optional<TerminalRun> runOnTerminal(const std::vector<std::string>& arguments) {
+// Runs orvane-fx with a pseudo-terminal as its stdout and stderr, and stdin from the
+// given file (the terminal when none); nothing when the system offers no pseudo-terminal.
+std::optional<TerminalRun> runOnTerminal(const std::vector<std::string>& arguments,
+                                         const std::string& standardInput = {}) {
     std::vector<std::string> words{ORVANE_FX_PROGRAM};
     words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
@@ -34,6 +37,10 @@ std::optional<TerminalRun> runOnTerminal(const std::vector<std::string>& argumen
     const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
     if (pid < 0) return std::nullopt;
     if (pid == 0) {
+        if (!standardInput.empty()) {
+            const int input = open(standardInput.c_str(), O_RDONLY);
+            if (input < 0 || dup2(input, STDIN_FILENO) < 0) _exit(126);
+        }
         execv(argv[0], argv.data());
         _exit(127);
     }
@@ -61,6 +68,7 @@ protected:
     void SetUp() override {
         writeSound(directory / "long.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, rate, testSignal(1, 11 * rate, rate));
         writeSound(directory / "short.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, rate, testSignal(1, 9 * rate, rate));
+        writeSound(directory / "thirty.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, rate, testSignal(1, 30 * rate, rate));
     }
     TemporaryDirectory directory;
 };
@@ -72,6 +80,59 @@ TEST_F(ProgressTool, ShownOnATerminalForInputsLongerThanTenSeconds) {
     EXPECT_NE(run->output.find("processing ["), std::string::npos) << run->output;
     EXPECT_NE(run->output.find("100.0%"), std::string::npos) << run->output;
     EXPECT_EQ(readSound(directory / "out.wav").frames(), 11u * rate);
+}
+
+// The header of a cut-off file promises more than it holds: no total is shown, and the
+// end state names what was actually done.
+TEST_F(ProgressTool, TruncatedInputShowsSecondsDoneWithoutATotal) {
+    const std::string whole = readText(directory / "thirty.wav");
+    const std::size_t header = whole.size() - 30u * rate * 4u;
+    { std::ofstream(directory / "cut.wav", std::ios::binary) << whole.substr(0, header + 12u * rate * 4u); }
+    const auto run = runOnTerminal({"process", "--effect", "Delay", directory / "cut.wav", directory / "out.wav"});
+    if (!run) GTEST_SKIP() << "no pseudo-terminal available";
+    EXPECT_EQ(run->status, 0) << run->output;
+    EXPECT_NE(run->output.find("shorter than its header says"), std::string::npos) << run->output;
+    EXPECT_NE(run->output.find("processing  12.0 s"), std::string::npos) << run->output;
+    EXPECT_EQ(run->output.find('%'), std::string::npos) << run->output;
+    EXPECT_EQ(run->output.find("30.0"), std::string::npos) << run->output;
+    EXPECT_EQ(readSound(directory / "out.wav").frames(), 12u * rate);
+}
+
+// A pipe's header announces 0x7FFFF000 bytes; the bar must not believe it.
+TEST_F(ProgressTool, PipedInputShowsSecondsDoneWithoutATotal) {
+    const std::string bytes = pipedWav(rate, testSignal(1, 3 * rate, rate).front());
+    mkfifo((directory / "fifo").c_str(), 0600);
+    // The FIFO is fed by a child of its own, so that neither side waits on the other.
+    const pid_t feeder = fork();
+    ASSERT_GE(feeder, 0);
+    if (feeder == 0) {
+        const int fifo = open((directory / "fifo").c_str(), O_WRONLY);
+        std::size_t written = 0;
+        while (fifo >= 0 && written < bytes.size()) {
+            const ssize_t got = write(fifo, bytes.data() + written, bytes.size() - written);
+            if (got <= 0) break;
+            written += static_cast<std::size_t>(got);
+        }
+        _exit(written == bytes.size() ? 0 : 1);
+    }
+    const auto run =
+        runOnTerminal({"process", "--effect", "Delay", "/dev/stdin", directory / "out.wav"}, directory / "fifo");
+    int fed = 0;
+    waitpid(feeder, &fed, 0);
+    if (!run) GTEST_SKIP() << "no pseudo-terminal available";
+    EXPECT_EQ(run->status, 0) << run->output;
+    EXPECT_NE(run->output.find("processing  3.0 s"), std::string::npos) << run->output;
+    EXPECT_EQ(run->output.find('%'), std::string::npos) << run->output;
+    EXPECT_EQ(readSound(directory / "out.wav").frames(), 3u * rate);
+}
+
+// With a tail, the total is input plus tail, and the finished bar shows it full.
+TEST_F(ProgressTool, FinishedBarShowsTheFramesDoneAsTheTotal) {
+    const auto run =
+        runOnTerminal({"process", "--tail", "0.5", "--effect", "Delay", directory / "long.wav", directory / "out.wav"});
+    if (!run) GTEST_SKIP() << "no pseudo-terminal available";
+    EXPECT_EQ(run->status, 0) << run->output;
+    EXPECT_NE(run->output.find("100.0%  11.5 s of 11.5 s"), std::string::npos) << run->output;
 }
 
 TEST_F(ProgressTool, SilencedByQuietAndAbsentForShortInputs) {

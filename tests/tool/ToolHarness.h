@@ -1,14 +1,19 @@
 #pragma once
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <numbers>
@@ -110,6 +115,132 @@ inline ToolRun runTool(const std::vector<std::string>& arguments,
     run.err = readText(errPath);
     return run;
 }
+
+/// Runs orvane-fx like runTool, with the bytes given as its stdin through a pipe.
+inline ToolRun runToolWithInput(const std::vector<std::string>& arguments, const std::string& input) {
+    TemporaryDirectory capture;
+    const std::string outPath = capture / "stdout";
+    const std::string errPath = capture / "stderr";
+    std::vector<std::string> words{ORVANE_FX_PROGRAM};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (auto& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0) throw std::runtime_error("pipe failed");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[0], STDIN_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+    posix_spawn_file_actions_addclose(&actions, pipeEnds[1]);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = -1;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeEnds[0]);
+    if (spawned != 0) {
+        close(pipeEnds[1]);
+        throw std::runtime_error("cannot start " + words[0]);
+    }
+    // A tool that stops reading early must fail the test, not kill it with SIGPIPE.
+    void (*previousHandler)(int) = std::signal(SIGPIPE, SIG_IGN);
+    for (std::size_t written = 0; written < input.size();) {
+        const ssize_t got = ::write(pipeEnds[1], input.data() + written, input.size() - written);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        written += static_cast<std::size_t>(got);
+    }
+    close(pipeEnds[1]);
+    std::signal(SIGPIPE, previousHandler);
+    int raw = 0;
+    waitpid(pid, &raw, 0);
+    ToolRun run;
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+    run.out = readText(outPath);
+    run.err = readText(errPath);
+    return run;
+}
+
+/// A mono float WAV as a program writing to a pipe makes it: the header cannot know the
+/// length yet and announces 0x7FFFF000 bytes of samples.
+inline std::string pipedWav(std::uint32_t sampleRate, const std::vector<float>& samples) {
+    std::string bytes;
+    const auto put32 = [&bytes](std::uint32_t value) {
+        for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+    };
+    const auto put16 = [&bytes](std::uint16_t value) {
+        bytes.push_back(static_cast<char>(value & 0xFF));
+        bytes.push_back(static_cast<char>(value >> 8));
+    };
+    bytes += "RIFF";
+    put32(0x7FFFF000u + 36u);
+    bytes += "WAVEfmt ";
+    put32(16);
+    put16(3);  // IEEE float
+    put16(1);
+    put32(sampleRate);
+    put32(sampleRate * 4);
+    put16(4);
+    put16(32);
+    bytes += "data";
+    put32(0x7FFFF000u);
+    for (float sample : samples) {
+        std::uint32_t bits = 0;
+        std::memcpy(&bits, &sample, sizeof bits);
+        put32(bits);
+    }
+    return bytes;
+}
+
+/// Starts orvane-fx with stdin from /dev/null and stdout and stderr to /dev/null, every
+/// signal at its default action and none blocked, whatever the test runner set up; answers
+/// its process id.
+inline pid_t startTool(const std::vector<std::string>& arguments) {
+    std::vector<std::string> words{ORVANE_FX_PROGRAM};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (auto& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t all;
+    sigset_t none;
+    sigfillset(&all);
+    sigemptyset(&none);
+    posix_spawnattr_setsigdefault(&attributes, &all);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    pid_t pid = -1;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) throw std::runtime_error("cannot start " + words[0]);
+    return pid;
+}
+
+/// Caps the size of files this process and the programs it starts may write, so that a
+/// tool that wrongly starts a huge output dies of SIGXFSZ instead of filling the disk.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &previous);
+        rlimit capped = previous;
+        if (capped.rlim_max == RLIM_INFINITY || capped.rlim_max > bytes) capped.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &capped);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &previous); }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit previous{};
+};
 
 /// A sound file's shape and its samples as libsndfile reads them into floats.
 struct Sound {

@@ -172,7 +172,8 @@ std::string CommandLine::usage() {
       --effect TYPE         an effect by short or full name (Delay, AudioEffects.Delay)
       --param NAME=VALUE    sets a parameter of the --effect before it
       --block-size N        frames per block, 1 to 65536 (default 512)
-      --encoding E          float32, pcm16 or pcm24 (default: the input's)
+      --encoding E          float32, pcm16 or pcm24 (default: the input's, or the
+                            nearest OUTPUT's format holds: float32, for FLAC pcm24)
       --tail SECONDS        silence appended so echoes ring out (default 0)
       --quiet               no progress bar
       OUTPUT's extension picks the format: .wav, .aif, .aiff, .flac or .ogg.

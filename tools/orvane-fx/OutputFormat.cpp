@@ -49,14 +49,64 @@ std::string nameOfSubformat(int subformat) {
             return "u-law";
         case SF_FORMAT_ALAW:
             return "A-law";
+        case SF_FORMAT_MPEG_LAYER_I:
+            return "MPEG layer I";
+        case SF_FORMAT_MPEG_LAYER_II:
+            return "MPEG layer II";
+        case SF_FORMAT_MPEG_LAYER_III:
+            return "MP3";
+        case SF_FORMAT_IMA_ADPCM:
+            return "IMA ADPCM";
+        case SF_FORMAT_MS_ADPCM:
+            return "MS ADPCM";
+        case SF_FORMAT_GSM610:
+            return "GSM 6.10";
         default:
-            return "the input's encoding";
+            return {};
+    }
+}
+
+std::string describeInputEncoding(int subformat) {
+    const std::string name = nameOfSubformat(subformat);
+    return name.empty() ? "the input's encoding" : "the input's encoding (" + name + ")";
+}
+
+bool holds(int container, int subformat) {
+    SF_INFO probe{};
+    probe.samplerate = 48000;
+    probe.channels = 2;
+    probe.format = container | subformat;
+    return sf_format_check(&probe) != 0;
+}
+
+// Bytes each sample takes; for compressed encodings a bound from above.
+std::uint64_t bytesPerSample(int subformat) {
+    switch (subformat) {
+        case SF_FORMAT_PCM_S8:
+        case SF_FORMAT_PCM_U8:
+        case SF_FORMAT_ULAW:
+        case SF_FORMAT_ALAW:
+        case SF_FORMAT_IMA_ADPCM:
+        case SF_FORMAT_GSM610:
+            return 1;
+        case SF_FORMAT_PCM_16:
+        case SF_FORMAT_DWVW_12:
+        case SF_FORMAT_DWVW_16:
+            return 2;
+        case SF_FORMAT_PCM_24:
+        case SF_FORMAT_DWVW_24:
+            return 3;
+        case SF_FORMAT_DOUBLE:
+            return 8;
+        default:
+            return 4;
     }
 }
 
 std::string nameOfContainer(int container) {
     switch (container) {
         case SF_FORMAT_WAV:
+        case SF_FORMAT_RF64:
             return "WAV";
         case SF_FORMAT_AIFF:
             return "AIFF";
@@ -72,15 +122,14 @@ std::string nameOfContainer(int container) {
 // The encodings of the --encoding choice that a container holds, from libsndfile itself.
 std::string encodingsHeldBy(int container) {
     std::string names;
-    for (Encoding encoding : {Encoding::Float32, Encoding::Pcm16, Encoding::Pcm24}) {
-        SF_INFO probe{};
-        probe.samplerate = 48000;
-        probe.channels = 2;
-        probe.format = container | subformatOf(encoding);
-        if (sf_format_check(&probe)) names += (names.empty() ? "" : ", ") + nameOfSubformat(subformatOf(encoding));
-    }
+    for (Encoding encoding : {Encoding::Float32, Encoding::Pcm16, Encoding::Pcm24})
+        if (holds(container, subformatOf(encoding)))
+            names += (names.empty() ? "" : ", ") + nameOfSubformat(subformatOf(encoding));
     return names;
 }
+
+// The samples a 32-bit length can count, leaving room for the chunks around them.
+constexpr std::uint64_t byteLimit32 = 0xFFFFFFFFu - 65536u;
 
 }  // namespace
 
@@ -104,26 +153,52 @@ int OutputFormat::containerFor(const std::string& path) {
     throw ToolError("cannot tell the output format of '" + path + "' from its extension; use " + acceptedExtensions);
 }
 
-int OutputFormat::choose(const std::string& path, std::optional<Encoding> requested, int inputFormat) {
+FormatChoice OutputFormat::choose(const std::string& path, std::optional<Encoding> requested, int inputFormat) {
     const int container = containerFor(path);
     if (container == SF_FORMAT_OGG) {
         if (requested)
             throw ToolError("--encoding does not apply to OGG output, which is always Vorbis; leave it out or use " +
                             std::string(".wav, .aif, .aiff or .flac"));
-        return SF_FORMAT_OGG | SF_FORMAT_VORBIS;
+        return {SF_FORMAT_OGG | SF_FORMAT_VORBIS, {}};
     }
-    const int subformat = requested ? subformatOf(*requested) : (inputFormat & SF_FORMAT_SUBMASK);
-    SF_INFO probe{};
-    probe.samplerate = 48000;
-    probe.channels = 2;
-    probe.format = container | subformat;
-    if (!sf_format_check(&probe)) {
-        const std::string what = requested ? nameOfSubformat(subformat) + " samples"
-                                           : "the input's encoding (" + nameOfSubformat(subformat) + ")";
-        throw ToolError(nameOfContainer(container) + " cannot hold " + what + "; " + nameOfContainer(container) +
-                        " takes --encoding " + encodingsHeldBy(container));
+    // A WAV output may have to be RF64 (see forLength), so it takes what both hold.
+    const int checkedContainer = container == SF_FORMAT_WAV ? SF_FORMAT_RF64 : container;
+    if (requested) {
+        const int subformat = subformatOf(*requested);
+        if (!holds(checkedContainer, subformat))
+            throw ToolError(nameOfContainer(container) + " cannot hold " + nameOfSubformat(subformat) + " samples; " +
+                            nameOfContainer(container) + " takes --encoding " + encodingsHeldBy(checkedContainer));
+        return {container | subformat, {}};
     }
-    return container | subformat;
+    const int inputSubformat = inputFormat & SF_FORMAT_SUBMASK;
+    if (holds(checkedContainer, inputSubformat)) return {container | inputSubformat, {}};
+    // The nearest the container holds: FLAC takes only integers, of which 24 bits keep most.
+    const int closest = container == SF_FORMAT_FLAC ? SF_FORMAT_PCM_24 : SF_FORMAT_FLOAT;
+    return {container | closest, nameOfContainer(container) + " cannot hold " + describeInputEncoding(inputSubformat) +
+                                     "; writing " + nameOfSubformat(closest) + " instead; --encoding chooses from " +
+                                     encodingsHeldBy(checkedContainer)};
+}
+
+int OutputFormat::forLength(int format, std::uint32_t channels, std::optional<std::uint64_t> frames) noexcept {
+    if ((format & SF_FORMAT_TYPEMASK) != SF_FORMAT_WAV) return format;
+    // A plain WAV header past 4 GiB would wrap around while libsndfile reports success.
+    const std::optional<std::uint64_t> limit = frameLimit(format, channels);
+    if (frames && limit && *frames <= *limit) return format;
+    return SF_FORMAT_RF64 | (format & SF_FORMAT_SUBMASK);
+}
+
+std::optional<std::uint64_t> OutputFormat::frameLimit(int format, std::uint32_t channels) noexcept {
+    const int container = format & SF_FORMAT_TYPEMASK;
+    if (container != SF_FORMAT_WAV && container != SF_FORMAT_AIFF) return std::nullopt;
+    return byteLimit32 / (std::uint64_t{channels == 0 ? 1 : channels} * bytesPerSample(format & SF_FORMAT_SUBMASK));
+}
+
+std::string OutputFormat::tooLongMessage(const std::string& path, int format) {
+    const int container = format & SF_FORMAT_TYPEMASK;
+    const std::string message = "cannot write output '" + path + "': " + nameOfContainer(container) +
+                                " holds at most 4 GiB of samples and this output would be longer";
+    if (container != SF_FORMAT_AIFF) return message;
+    return message + "; write a .wav file instead, which becomes RF64 beyond 4 GiB";
 }
 
 bool OutputFormat::isInteger(int format) noexcept {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <iostream>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "ProgressBar.h"
 #include "SoundFileReader.h"
 #include "SoundFileWriter.h"
+#include "ToolError.h"
 
 namespace orvane::tools {
 
@@ -56,18 +58,28 @@ void ProcessCommand::run() {
     if (!reader.truncationNote().empty())
         std::cerr << "orvane-fx: warning: input '" << options.input << "' is shorter than its header says ("
                   << reader.truncationNote() << "); processing the " << reader.frames() << " frames it holds\n";
-    const int outputFormat = OutputFormat::choose(options.output, options.encoding, reader.format());
+    const FormatChoice output = OutputFormat::choose(options.output, options.encoding, reader.format());
     const std::uint32_t channels = reader.channels();
     const std::uint32_t sampleRate = reader.sampleRate();
     const std::uint32_t blockSize = options.blockSize;
     chain.prepare(sampleRate, channels, blockSize);
 
-    SoundFileWriter writer(options.output, outputFormat, sampleRate, channels);
-
     const auto tailFrames = static_cast<std::uint64_t>(std::llround(options.tailSeconds * sampleRate));
     const auto inputFrames = static_cast<std::uint64_t>(std::max<std::int64_t>(reader.frames(), 0));
+    const std::optional<std::uint64_t> outputFrames =
+        reader.lengthKnown() ? std::optional<std::uint64_t>(inputFrames + tailFrames) : std::nullopt;
+    const int outputFormat = OutputFormat::forLength(output.format, channels, outputFrames);
+    // An output its container cannot hold is refused before any work; with an input of
+    // unknown length the writer stops at the limit instead.
+    const std::optional<std::uint64_t> frameLimit = OutputFormat::frameLimit(outputFormat, channels);
+    if (frameLimit && outputFrames && *outputFrames > *frameLimit)
+        throw ToolError(OutputFormat::tooLongMessage(options.output, outputFormat));
+    if (!output.note.empty()) std::cerr << "orvane-fx: note: " << output.note << "\n";
+
+    SoundFileWriter writer(options.output, outputFormat, sampleRate, channels);
+
     const double inputSeconds = static_cast<double>(inputFrames) / sampleRate;
-    ProgressBar progress(inputFrames + tailFrames, sampleRate, ProgressBar::wanted(options.quiet, inputSeconds));
+    ProgressBar progress(outputFrames, sampleRate, ProgressBar::wanted(options.quiet, inputSeconds));
 
     const std::size_t chunkFrames = std::size_t{blockSize} * std::max<std::size_t>(1, chunkTargetFrames / blockSize);
     std::vector<float> inputChunk(chunkFrames * channels);
@@ -102,7 +114,7 @@ void ProcessCommand::run() {
         progress.update(framesDone);
     }
     writer.commit();
-    progress.finish();
+    progress.finish(framesDone);
 }
 
 }  // namespace orvane::tools

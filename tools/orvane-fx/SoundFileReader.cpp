@@ -23,6 +23,7 @@ SoundFileReader::SoundFileReader(const std::string& inputPath) : path(inputPath)
         throw ToolError("cannot read input '" + path + "': no such file; " + acceptedInputs);
     if (std::filesystem::is_directory(status))
         throw ToolError("cannot read input '" + path + "': it is a directory; " + acceptedInputs);
+    regularFile = std::filesystem::is_regular_file(status);
     {
         // libsndfile reports an unopenable file vaguely; ask the system first.
         std::ifstream probe(path, std::ios::binary);

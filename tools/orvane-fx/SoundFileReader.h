@@ -22,6 +22,9 @@ public:
     std::uint32_t channels() const noexcept { return static_cast<std::uint32_t>(info.channels); }
     /// The frame count the file's header announces.
     std::int64_t frames() const noexcept { return info.frames; }
+    /// Whether frames() can be trusted: the input is a regular file, not cut off. A pipe's
+    /// header announces a length made up before the audio was known.
+    bool lengthKnown() const noexcept { return regularFile && truncation.empty(); }
     /// libsndfile's SF_FORMAT_* code: container and encoding.
     int format() const noexcept { return info.format; }
 
@@ -36,6 +39,7 @@ public:
 private:
     std::string path;
     std::string truncation;
+    bool regularFile = false;
     SF_INFO info{};
     SNDFILE* file = nullptr;
 };
