@@ -1,7 +1,10 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <type_traits>
 #include <vector>
 
 namespace orvane {
@@ -13,6 +16,8 @@ namespace orvane {
 /// getNumberOfChannels() and getNumberOfFrames().
 template <typename T>
 class AudioBuffer {
+    static_assert(std::is_trivially_copyable_v<T>, "samples are copied as bytes");
+
 public:
     AudioBuffer() = default;
     /// A zero-filled buffer of the given shape.
@@ -47,7 +52,14 @@ public:
     /// other holds more samples than this buffer has ever held.
     void copyFrom(const AudioBuffer& other) {
         if (&other == this) return;
-        samples.assign(other.samples.begin(), other.samples.end());
+        if (samples.size() != other.samples.size()) samples.resize(other.samples.size());
+        // In pieces below glibc's rep-movsb threshold: some processors run rep movsb many
+        // times slower when the destination lies 16 bytes past the source modulo a page,
+        // which is exactly where two buffers allocated one after the other land.
+        constexpr std::size_t piece = 2048 / sizeof(T);
+        for (std::size_t start = 0; start < samples.size(); start += piece)
+            std::memcpy(samples.data() + start, other.samples.data() + start,
+                        std::min(piece, samples.size() - start) * sizeof(T));
         channels = other.channels;
         frames = other.frames;
         rate = other.rate;
