@@ -71,7 +71,10 @@ SoundFileWriter::SoundFileWriter(const std::string& outputPath, int outputFormat
 
     // Beside the target, so that the final rename stays within one file system.
     const std::filesystem::path directory = target.has_parent_path() ? target.parent_path() : ".";
-    const std::string pattern = (directory / ("." + target.filename().string() + ".partial-XXXXXX")).string();
+    std::string hiddenName = ".";  // appended piecewise: g++ 12 misreports "." + string at -O3
+    hiddenName += target.filename().string();
+    hiddenName += ".partial-XXXXXX";
+    const std::string pattern = (directory / hiddenName).string();
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     {
