@@ -1,12 +1,6 @@
 #include "ChorusNode.h"
 
-#include <algorithm>
-
-#include "AtomicParameter.h"
-#include "DelayLineBank.h"
-#include "DenormalGuard.h"
 #include "EffectSupport.h"
-#include "SweepOscillators.h"
 #include "SweptLine.h"
 
 namespace orvane::extensions::audioeffects {
@@ -61,33 +55,9 @@ bool ChorusNode::setBusFormat(AudioBusFormat& inputFormat, AudioBusFormat& outpu
 }
 
 bool ChorusNode::process(AudioBus& inputBus, AudioBus& outputBus) {
-    outputBus.copyFrom(inputBus);
     Internals& state = *internals;
-    if (!state.isEnabled.load()) return true;
-
-    const BlockShape block = BlockShape::of(inputBus);
-    state.delayLines.trackFormat(block.sampleRate, block.channels);
-    if (block.frames == 0 || block.channels == 0) return true;
-
-    // The output holds the input now and is processed in place. Each channel's oscillator
-    // runs a piece of the block ahead, then that channel's line consumes it.
-    const DenormalGuard guard;
-    AudioBuffer<float>& output = outputBus.buffer;
-    const auto rate = static_cast<float>(block.sampleRate);
-    const auto oscillatorRate = static_cast<int>(block.sampleRate);
-    const std::uint32_t channels = state.delayLines.channelsWithLines(block.channels);
-    const ChorusMix mix{state.wetMix};
-    float sweep[maxSweptRun];
-    for (std::uint32_t start = 0; start < block.frames; start += maxSweptRun) {
-        const std::uint32_t steps = std::min(block.frames - start, maxSweptRun);
-        for (std::uint32_t channel = 0; channel < channels; ++channel) {
-            state.oscillators[channel].process(oscillatorRate, sweep, steps);
-            for (std::uint32_t i = 0; i < steps; ++i) sweep[i] = (sweep[i] * state.sweepWidth.load()) * rate;
-            runSweptLine(state.delayLines[channel], output.getChannelData(channel) + start, sweep, steps,
-                         Internals::baseDelay, mix);
-        }
-    }
-    return true;
+    return processChannelSweeps(inputBus, outputBus, state.delayLines, state.oscillators, state.isEnabled,
+                                state.sweepWidth, Internals::baseDelay, ChorusMix{state.wetMix});
 }
 
 }  // namespace orvane::extensions::audioeffects

@@ -3,7 +3,11 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "AtomicParameter.h"
+#include "DelayLineBank.h"
+#include "DenormalGuard.h"
 #include "EffectSupport.h"
+#include "SweepOscillators.h"
 #include "audio/CircularBuffer.h"
 #include "audio/LFO.h"
 #include "audio/SweptTaps.h"
@@ -92,6 +96,39 @@ void runSweptLine(audio::CircularBuffer& line, float* samples, const float* swee
         if (writePointer == line.capacity) writePointer = 0;
     }
     line.writePointer = writePointer;
+}
+
+/// One block of an effect whose every channel has an oscillator and a line of its own (the
+/// chorus and the flanger): copy, bypass, format tracking, then per piece of the block each
+/// channel's oscillator runs ahead and its line consumes the sweep, widened by sweepWidth
+/// (loaded per sample) times the sample rate. Channels without a line keep their input.
+template <typename Mix>
+bool processChannelSweeps(AudioBus& inputBus, AudioBus& outputBus, DelayLineBank& delayLines,
+                          SweepOscillators& oscillators, const AtomicParameter<bool>& isEnabled,
+                          const AtomicParameter<float>& sweepWidth, float baseDelay, const Mix mix) noexcept {
+    outputBus.copyFrom(inputBus);
+    if (!isEnabled.load()) return true;
+
+    const BlockShape block = BlockShape::of(inputBus);
+    delayLines.trackFormat(block.sampleRate, block.channels);
+    if (block.frames == 0 || block.channels == 0) return true;
+
+    // The output holds the input now and is processed in place.
+    const DenormalGuard guard;
+    AudioBuffer<float>& output = outputBus.buffer;
+    const auto rate = static_cast<float>(block.sampleRate);
+    const auto oscillatorRate = static_cast<int>(block.sampleRate);
+    const std::uint32_t channels = delayLines.channelsWithLines(block.channels);
+    float sweep[maxSweptRun];
+    for (std::uint32_t start = 0; start < block.frames; start += maxSweptRun) {
+        const std::uint32_t steps = std::min(block.frames - start, maxSweptRun);
+        for (std::uint32_t channel = 0; channel < channels; ++channel) {
+            oscillators[channel].process(oscillatorRate, sweep, steps);
+            for (std::uint32_t i = 0; i < steps; ++i) sweep[i] = (sweep[i] * sweepWidth.load()) * rate;
+            runSweptLine(delayLines[channel], output.getChannelData(channel) + start, sweep, steps, baseDelay, mix);
+        }
+    }
+    return true;
 }
 
 }  // namespace orvane::extensions::audioeffects
