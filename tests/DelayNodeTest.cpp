@@ -19,6 +19,7 @@ using orvane::extensions::audioeffects::DelayNode;
 using orvane::nodetesting::BlockFormat;
 using orvane::nodetesting::expectMatchesModel;
 using orvane::nodetesting::expectSameBits;
+using orvane::nodetesting::format;
 using orvane::nodetesting::noise;
 using orvane::nodetesting::nonZeroFrames;
 using orvane::nodetesting::ReferenceLine;
@@ -78,14 +79,6 @@ private:
     std::uint32_t lastChannels = 0;
     unsigned int lastDelayMs = 0;
 };
-
-AudioBusFormat format(std::uint32_t sampleRate, std::uint32_t channels, std::uint32_t frames) {
-    AudioBusFormat result;
-    result.sampleRate = sampleRate;
-    result.numberOfChannels = channels;
-    result.numberOfFrames = frames;
-    return result;
-}
 
 TEST(DelayNodeTest, StartsWithDefaultsAndStoresParametersUnchanged) {
     DelayNode node(2);

@@ -18,10 +18,13 @@ namespace {
 
 using orvane::AudioBusFormat;
 using orvane::extensions::audioeffects::FlangerNode;
+using orvane::nodetesting::allFinite;
 using orvane::nodetesting::append;
 using orvane::nodetesting::BlockFormat;
 using orvane::nodetesting::expectMatchesModel;
 using orvane::nodetesting::expectSameBits;
+using orvane::nodetesting::format;
+using orvane::nodetesting::modelInBlocks;
 using orvane::nodetesting::noise;
 using orvane::nodetesting::nonZeroFrames;
 using orvane::nodetesting::processShape;
@@ -85,30 +88,6 @@ private:
     std::uint32_t lastSampleRate = 0;
     std::uint32_t lastChannels = 0;
 };
-
-Channels modelInBlocks(FlangerModel& model, const Channels& input, std::uint32_t sampleRate, std::size_t blockSize) {
-    Channels output;
-    const std::size_t frames = input.front().size();
-    for (std::size_t start = 0; start < frames; start += blockSize)
-        append(output,
-               model.process(slice(input, input.size(), start, std::min(blockSize, frames - start)), sampleRate));
-    return output;
-}
-
-AudioBusFormat format(std::uint32_t sampleRate, std::uint32_t channels, std::uint32_t frames) {
-    AudioBusFormat result;
-    result.sampleRate = sampleRate;
-    result.numberOfChannels = channels;
-    result.numberOfFrames = frames;
-    return result;
-}
-
-bool allFinite(const Channels& channels) {
-    for (const auto& channel : channels)
-        for (float sample : channel)
-            if (!std::isfinite(sample)) return false;
-    return true;
-}
 
 /// Non-zero frames of channel within [from, to).
 std::vector<std::size_t> nonZeroBetween(const std::vector<float>& channel, std::size_t from, std::size_t to) {

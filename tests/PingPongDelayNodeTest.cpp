@@ -22,6 +22,7 @@ using orvane::extensions::audioeffects::PingPongDelayNode;
 using orvane::nodetesting::BlockFormat;
 using orvane::nodetesting::expectMatchesModel;
 using orvane::nodetesting::expectSameBits;
+using orvane::nodetesting::format;
 using orvane::nodetesting::noise;
 using orvane::nodetesting::nonZeroFrames;
 using orvane::nodetesting::processShape;
@@ -79,14 +80,6 @@ private:
     std::uint32_t lastSampleRate = 0;
     unsigned int lastDelayMs = 0;
 };
-
-AudioBusFormat format(std::uint32_t sampleRate, std::uint32_t channels, std::uint32_t frames) {
-    AudioBusFormat result;
-    result.sampleRate = sampleRate;
-    result.numberOfChannels = channels;
-    result.numberOfFrames = frames;
-    return result;
-}
 
 TEST(PingPongDelayNodeTest, StartsWithDefaultsThroughAccessorsAndProperties) {
     PingPongDelayNode node(OVAnyMap{{"delayMs", 500}, {"dryMix", 0.1f}});  // the map is not read

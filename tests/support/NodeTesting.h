@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <bit>
 #include <cmath>
@@ -20,6 +21,7 @@
 
 #include "host/AudioBuffer.h"
 #include "host/AudioBus.h"
+#include "host/AudioBusFormat.h"
 #include "host/SingleBusAudioProcessorNode.h"
 #include "nodes/DenormalGuard.h"
 #include "support/Blocks.h"
@@ -274,5 +276,32 @@ struct ReferenceOscillator {
         return std::sin(angle) * amplitude + offset;
     }
 };
+
+/// Runs a model (anything with process(const Channels&, std::uint32_t)) block by block,
+/// the way processInBlocks runs a node.
+template <typename Model>
+Channels modelInBlocks(Model& model, const Channels& input, std::uint32_t sampleRate, std::size_t blockSize) {
+    Channels output;
+    const std::size_t frames = input.front().size();
+    for (std::size_t start = 0; start < frames; start += blockSize)
+        append(output,
+               model.process(slice(input, input.size(), start, std::min(blockSize, frames - start)), sampleRate));
+    return output;
+}
+
+inline AudioBusFormat format(std::uint32_t sampleRate, std::uint32_t channels, std::uint32_t frames) {
+    AudioBusFormat result;
+    result.sampleRate = sampleRate;
+    result.numberOfChannels = channels;
+    result.numberOfFrames = frames;
+    return result;
+}
+
+inline bool allFinite(const Channels& channels) {
+    for (const auto& channel : channels)
+        for (float sample : channel)
+            if (!std::isfinite(sample)) return false;
+    return true;
+}
 
 }  // namespace orvane::nodetesting
