@@ -8,6 +8,15 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 jobs=$(nproc)
+passed=0  # tests run and passed, over every suite
+run_ctest() {  # ctest with the given arguments; adds the number of tests it passed
+  local log count
+  log=$(mktemp)
+  ctest "$@" | tee "$log"
+  count=$(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$log" | tail -n 1)
+  passed=$((passed + ${count:-0}))
+  rm -f "$log"
+}
 
 configure() {  # NAME COMPILER [CMAKE ARGS...]
   local name=$1 compiler=$2
@@ -20,7 +29,7 @@ run_suite() {  # NAME COMPILER [CMAKE ARGS...]
   echo "== $1: build and test"
   configure "$@"
   cmake --build "build-$1" -j"$jobs"
-  ctest --test-dir "build-$1" --output-on-failure -j"$jobs"
+  run_ctest --test-dir "build-$1" --output-on-failure -j"$jobs"
 }
 
 run_suite gcc g++
@@ -33,7 +42,7 @@ run_suite asan g++ -DORVANE_SANITIZERS=address,undefined,float-cast-overflow,flo
 echo "== tsan: concurrency tests"
 configure tsan g++ -DORVANE_SANITIZERS=thread -DORVANE_BUILD_TOOLS=OFF
 cmake --build build-tsan -j"$jobs" --target orvane_reliability_tests
-ctest --test-dir build-tsan --output-on-failure -R 'Concurrency'
+run_ctest --test-dir build-tsan --output-on-failure -R 'Concurrency'
 
 if command -v clang++ >/dev/null; then
   echo "== fuzz: every node for a bounded time"
@@ -48,6 +57,8 @@ if command -v clang++ >/dev/null; then
       -rss_limit_mb=4096 "$corpus" 2>"build-fuzz/fuzz-$node.log" \
       || { tail -n 40 "build-fuzz/fuzz-$node.log"; echo "fuzzing $node found a fault"; exit 1; }
     echo "$node: $(grep -o 'Done [0-9]* runs in [0-9]* second' "build-fuzz/fuzz-$node.log")"
+    passed=$((passed + 1))  # each node's fuzzing run counts as one test
   done
 fi
 echo "all suites passed"
+echo "tests: $passed passed, 0 failed"
