@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include "host/AudioBusFormat.h"
@@ -200,24 +201,8 @@ std::vector<ChorusEvent> chorusScript() {
 
 TEST(ChorusNodeTest, MatchesPlainModelAcrossBlockSizesAndParameterChanges) {
     const Channels input = noise(2, 6000, 22);
-    for (bool inPlace : {false, true})
-        for (std::uint32_t blockSize : {1u, 17u, 512u}) {
-            SCOPED_TRACE(testing::Message() << "block size " << blockSize << (inPlace ? " in place" : ""));
-            ChorusNode node(2);
-            ChorusModel model(2);
-            const std::vector<ChorusEvent> script = chorusScript();
-            std::size_t next = 0;
-            BlockFormat current;
-            expectMatchesModel(
-                node, model, input, blockSize,
-                [&](std::size_t index) {
-                    const std::size_t start = index * blockSize;
-                    while (next < script.size() && script[next].frame <= start)
-                        script[next++].apply(node, model, current);
-                    return current;
-                },
-                inPlace);
-        }
+    orvane::nodetesting::expectMatchesModelUnderScript(
+        input, chorusScript(), [] { return std::make_unique<ChorusNode>(2); }, [] { return ChorusModel(2); });
 }
 
 TEST(ChorusNodeTest, DefaultsMatchPlainModelOverSeveralSeconds) {

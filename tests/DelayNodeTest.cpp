@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "host/AudioBusFormat.h"
@@ -198,24 +199,8 @@ std::vector<DelayEvent> delayScript() {
 
 TEST(DelayNodeTest, MatchesPlainModelAcrossBlockSizesAndParameterChanges) {
     const Channels input = noise(2, 7000, 2);
-    for (bool inPlace : {false, true})
-        for (std::uint32_t blockSize : {1u, 17u, 512u}) {
-            SCOPED_TRACE(testing::Message() << "block size " << blockSize << (inPlace ? " in place" : ""));
-            DelayNode node(2);
-            DelayModel model(2);
-            const std::vector<DelayEvent> script = delayScript();
-            std::size_t next = 0;
-            BlockFormat current;
-            expectMatchesModel(
-                node, model, input, blockSize,
-                [&](std::size_t index) {
-                    const std::size_t start = index * blockSize;
-                    while (next < script.size() && script[next].frame <= start)
-                        script[next++].apply(node, model, current);
-                    return current;
-                },
-                inPlace);
-        }
+    orvane::nodetesting::expectMatchesModelUnderScript(
+        input, delayScript(), [] { return std::make_unique<DelayNode>(2); }, [] { return DelayModel(2); });
 }
 
 TEST(DelayNodeTest, DisabledOrZeroDelayPassesInputAndFreezesState) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include "host/AudioBusFormat.h"
@@ -214,24 +215,8 @@ std::vector<FlangerEvent> flangerScript() {
 
 TEST(FlangerNodeTest, MatchesPlainModelAcrossBlockSizesAndParameterChanges) {
     const Channels input = noise(2, 6000, 52);
-    for (bool inPlace : {false, true})
-        for (std::uint32_t blockSize : {1u, 17u, 512u}) {
-            SCOPED_TRACE(testing::Message() << "block size " << blockSize << (inPlace ? " in place" : ""));
-            FlangerNode node(2);
-            FlangerModel model(2);
-            const std::vector<FlangerEvent> script = flangerScript();
-            std::size_t next = 0;
-            BlockFormat current;
-            expectMatchesModel(
-                node, model, input, blockSize,
-                [&](std::size_t index) {
-                    const std::size_t start = index * blockSize;
-                    while (next < script.size() && script[next].frame <= start)
-                        script[next++].apply(node, model, current);
-                    return current;
-                },
-                inPlace);
-        }
+    orvane::nodetesting::expectMatchesModelUnderScript(
+        input, flangerScript(), [] { return std::make_unique<FlangerNode>(2); }, [] { return FlangerModel(2); });
 }
 
 TEST(FlangerNodeTest, DefaultsMatchPlainModelOverSeveralSeconds) {

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -259,24 +260,9 @@ std::vector<PingPongEvent> pingPongScript() {
 
 TEST(PingPongDelayNodeTest, MatchesPlainModelAcrossBlockSizesAndParameterChanges) {
     const Channels input = noise(3, 7000, 11);
-    for (bool inPlace : {false, true})
-        for (std::uint32_t blockSize : {1u, 17u, 512u}) {
-            SCOPED_TRACE(testing::Message() << "block size " << blockSize << (inPlace ? " in place" : ""));
-            PingPongDelayNode node(OVAnyMap{});
-            PingPongModel model;
-            const std::vector<PingPongEvent> script = pingPongScript();
-            std::size_t next = 0;
-            BlockFormat current;
-            expectMatchesModel(
-                node, model, input, blockSize,
-                [&](std::size_t index) {
-                    const std::size_t start = index * blockSize;
-                    while (next < script.size() && script[next].frame <= start)
-                        script[next++].apply(node, model, current);
-                    return current;
-                },
-                inPlace);
-        }
+    orvane::nodetesting::expectMatchesModelUnderScript(
+        input, pingPongScript(), [] { return std::make_unique<PingPongDelayNode>(OVAnyMap{}); },
+        [] { return PingPongModel(); });
 }
 
 TEST(PingPongDelayNodeTest, InPlaceMatchesSeparateBuffers) {

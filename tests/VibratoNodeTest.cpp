@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include "host/AudioBusFormat.h"
@@ -201,24 +202,8 @@ std::vector<VibratoEvent> vibratoScript() {
 
 TEST(VibratoNodeTest, MatchesPlainModelAcrossBlockSizesAndParameterChanges) {
     const Channels input = noise(2, 6000, 82);
-    for (bool inPlace : {false, true})
-        for (std::uint32_t blockSize : {1u, 17u, 512u}) {
-            SCOPED_TRACE(testing::Message() << "block size " << blockSize << (inPlace ? " in place" : ""));
-            VibratoNode node(2);
-            VibratoModel model(2);
-            const std::vector<VibratoEvent> script = vibratoScript();
-            std::size_t next = 0;
-            BlockFormat current;
-            expectMatchesModel(
-                node, model, input, blockSize,
-                [&](std::size_t index) {
-                    const std::size_t start = index * blockSize;
-                    while (next < script.size() && script[next].frame <= start)
-                        script[next++].apply(node, model, current);
-                    return current;
-                },
-                inPlace);
-        }
+    orvane::nodetesting::expectMatchesModelUnderScript(
+        input, vibratoScript(), [] { return std::make_unique<VibratoNode>(2); }, [] { return VibratoModel(2); });
 }
 
 TEST(VibratoNodeTest, DefaultsMatchPlainModelOverSeveralCycles) {

@@ -11,6 +11,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -276,6 +277,31 @@ struct ReferenceOscillator {
         return std::sin(angle) * amplitude + offset;
     }
 };
+
+/// Runs fresh nodes and models (from makeNode and makeModel) through signal in blocks of 1,
+/// 17 and 512 frames, with separate buffers and in place, applying each scripted event
+/// (frame, apply(node, model, format)) before the first block starting at or after its frame.
+template <typename Event, typename MakeNode, typename MakeModel>
+void expectMatchesModelUnderScript(const Channels& signal, const std::vector<Event>& script, MakeNode makeNode,
+                                   MakeModel makeModel) {
+    for (bool inPlace : {false, true})
+        for (std::uint32_t blockSize : {1u, 17u, 512u}) {
+            SCOPED_TRACE(::testing::Message() << "block size " << blockSize << (inPlace ? " in place" : ""));
+            auto node = makeNode();
+            auto model = makeModel();
+            std::size_t next = 0;
+            BlockFormat current;
+            expectMatchesModel(
+                *node, model, signal, blockSize,
+                [&](std::size_t index) {
+                    const std::size_t start = index * blockSize;
+                    while (next < script.size() && script[next].frame <= start)
+                        script[next++].apply(*node, model, current);
+                    return current;
+                },
+                inPlace);
+        }
+}
 
 /// Runs a model (anything with process(const Channels&, std::uint32_t)) block by block,
 /// the way processInBlocks runs a node.
