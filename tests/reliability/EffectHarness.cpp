@@ -107,9 +107,24 @@ bool parameterInRange(std::string_view name, double value) {
     return true;  // the switch, any delay time, and every sweep setting
 }
 
-float unwrittenMarker() { return std::bit_cast<float>(0x7fc5a5a5u); }
+namespace {
 
-bool isUnwrittenMarker(float sample) { return std::bit_cast<std::uint32_t>(sample) == 0x7fc5a5a5u; }
+constexpr std::uint32_t markerBits = 0x7fc5a5a5u;
+// What survives of a NaN through arithmetic, negation and float/double conversion: the
+// sign and the quiet bit may change, the payload below them does not.
+constexpr std::uint32_t nanPayloadMask = 0x003fffffu;
+
+}  // namespace
+
+float unwrittenMarker() { return std::bit_cast<float>(markerBits); }
+
+bool isUnwrittenMarker(float sample) { return std::bit_cast<std::uint32_t>(sample) == markerBits; }
+
+float floatFromScriptBits(std::uint32_t bits) {
+    const float value = std::bit_cast<float>(bits);
+    if (std::isnan(value) && (bits & nanPayloadMask) == (markerBits & nanPayloadMask)) bits ^= 1u;
+    return std::bit_cast<float>(bits);
+}
 
 std::string processChecked(SingleBusAudioProcessorNode& node, const AudioBuffer<float>& input, bool expectFinite) {
     ++harnessCounters().blocks;
@@ -187,7 +202,7 @@ double pickValue(ScriptReader& script, const std::string& name) {
         if (selector >= 240) return script.word();
         return delayValues[selector % std::size(delayValues)];
     }
-    if (selector >= 240) return std::bit_cast<float>(script.word());
+    if (selector >= 240) return floatFromScriptBits(script.word());
     return floatValues[selector % std::size(floatValues)];
 }
 
@@ -233,7 +248,7 @@ std::string runScript(const std::uint8_t* data, std::size_t size, const EffectTy
                 AudioBuffer<float> block = noiseBlock(channels, frames, sampleRate, seed++);
                 bool finiteInput = true;
                 if (script.byte() % 16 == 0 && channels > 0 && frames > 0) {
-                    block.setSample(0, frames / 2, std::bit_cast<float>(script.word()));
+                    block.setSample(0, frames / 2, floatFromScriptBits(script.word()));
                     finiteInput = std::isfinite(block.getSample(0, frames / 2));
                 }
                 for (bool ok : inRange) tainted = tainted || !ok;
