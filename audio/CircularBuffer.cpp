@@ -43,9 +43,7 @@ float CircularBuffer::interpolateAnywhere(float position) const noexcept {
     if (!(position >= -size && position < 2.0e9f))
         position = std::isfinite(position) ? std::fmod(position, size) : 0.0f;
     const float base = std::floor(position);
-    const float frac = position - base;
-    const int index = static_cast<int>(base);
-    return blend(data[wrap(index)], data[wrap(std::int64_t{index} + 1)], frac);
+    return interpolateAt(wrap(static_cast<int>(base)), position - base);
 }
 
 void CircularBuffer::reset() noexcept {

@@ -12,50 +12,50 @@ namespace orvane::audio {
 /// Every position handed in is wrapped into [0, capacity) as (p + capacity) rem capacity,
 /// so values from -capacity upward land where a ring would put them; values beyond that
 /// range are still reduced into the ring and never reach outside the storage.
+/// Not thread-safe: the node that owns a buffer touches it from its audio thread only.
 class CircularBuffer {
 public:
     static constexpr int maxCapacity = 536870911;  // the byte count must fit a signed 32-bit int
 
     /// A zero-filled ring of size slots, both pointers at 0. Throws std::invalid_argument
-    /// for a size outside 1 ... maxCapacity.
-    explicit CircularBuffer(int size);
-    CircularBuffer(CircularBuffer&& other) noexcept;
-    CircularBuffer& operator=(CircularBuffer&& other) noexcept;
+    /// for a size outside 1 ... maxCapacity. Allocates.
+    explicit CircularBuffer(int size);                           // [any thread, while no one processes]
+    CircularBuffer(CircularBuffer&& other) noexcept;             // [any thread, while no one processes]
+    CircularBuffer& operator=(CircularBuffer&& other) noexcept;  // [any thread, while no one processes]
     CircularBuffer(const CircularBuffer&) = delete;
     CircularBuffer& operator=(const CircularBuffer&) = delete;
-    ~CircularBuffer();
+    ~CircularBuffer();  // [any thread, while no one processes]
 
-    void setReadPointer(int position) noexcept { readPointer = wrap(position); }
-    void setWritePointer(int position) noexcept { writePointer = wrap(position); }
+    void setReadPointer(int position) noexcept { readPointer = wrap(position); }    // [audio thread]
+    void setWritePointer(int position) noexcept { writePointer = wrap(position); }  // [audio thread]
+    // [audio thread]
     void stepReadPointer(int steps) noexcept { readPointer = wrap(std::int64_t{readPointer} + steps); }
+    // [audio thread]
     void stepWritePointer(int steps) noexcept { writePointer = wrap(std::int64_t{writePointer} + steps); }
 
     /// The sample under the read pointer.
-    float readSample() const noexcept { return data[readPointer]; }
+    float readSample() const noexcept { return data[readPointer]; }  // [audio thread]
     /// The sample in absolute slot wrap(index).
-    float readSample(int index) const noexcept { return data[wrap(index)]; }
+    float readSample(int index) const noexcept { return data[wrap(index)]; }  // [audio thread]
     /// Stores into the slot under the write pointer; the caller steps the pointer.
-    void writeSample(float sample) noexcept { data[writePointer] = sample; }
+    void writeSample(float sample) noexcept { data[writePointer] = sample; }  // [audio thread]
 
     /// Linear interpolation at an absolute fractional slot position: the slot at or
     /// before it weighted by (1 - frac), the next slot (slot 0 after the last) by frac.
     /// Positions below -capacity or not finite are reduced into the ring first.
+    // [audio thread]
     float interpolate(float position) const noexcept {
-        const auto size = static_cast<float>(capacity);
-        if (!(position >= 0.0f && position < size)) return interpolateAnywhere(position);
+        if (!(position >= 0.0f && position < static_cast<float>(capacity))) return interpolateAnywhere(position);
         // In the ring, truncation is floor; the sign keeps floor(-0.0) = -0.0.
         const int index = static_cast<int>(position);
-        const float base = std::copysign(static_cast<float>(index), position);
-        const float frac = position - base;
-        const int next = index + 1 == capacity ? 0 : index + 1;
-        return blend(data[index], data[next], frac);
+        return interpolateAt(index, position - std::copysign(static_cast<float>(index), position));
     }
 
     /// Zeroes every slot and puts both pointers at 0, without reallocating.
-    void reset() noexcept;
+    void reset() noexcept;  // [audio thread]
 
     /// Slots from the read pointer forward to the write pointer (0 when they are equal).
-    int getFillLevel() const noexcept;
+    int getFillLevel() const noexcept;  // [audio thread]
 
     int capacity;
     float* data;
@@ -63,12 +63,15 @@ public:
     int writePointer = 0;
 
 private:
-    // data[i0] weighted by (1 - frac), plus frac * data[i1], evaluated in double and rounded once.
-    static float blend(float earlier, float later, float frac) noexcept {
+    // The interpolation itself: slot index (in the ring) weighted by (1 - frac), the next slot
+    // by frac; the product frac * later in single precision, the rest in double, rounded once.
+    float interpolateAt(int index, float frac) const noexcept {
+        const float later = data[index + 1 == capacity ? 0 : index + 1];
         const float upper = frac * later;
-        return static_cast<float>(static_cast<double>(earlier) * (1.0 - static_cast<double>(frac)) +
+        return static_cast<float>(static_cast<double>(data[index]) * (1.0 - static_cast<double>(frac)) +
                                   static_cast<double>(upper));
     }
+    // Reduces a position outside the ring to a slot in it and a weight, then interpolateAt.
     float interpolateAnywhere(float position) const noexcept;
 
     int wrap(std::int64_t position) const noexcept {

@@ -43,28 +43,26 @@ float LFO::process(int sampleRate) noexcept {
 void LFO::process(int sampleRate, float* output, unsigned int count) noexcept {
     updatePeriod(sampleRate);
     float phases[maxStepsAtOnce];
-    float phaseOffsets[maxStepsAtOnce];
-    float amplitudes[maxStepsAtOnce];
-    float offsets[maxStepsAtOnce];
     for (unsigned int start = 0; start < count; start += maxStepsAtOnce) {
         const unsigned int steps = count - start < maxStepsAtOnce ? count - start : maxStepsAtOnce;
         float* const out = output + start;
-        // Only the phase recurrence is sequential; each step loads the four parameters in
-        // the order a single step does.
+        // A store from another thread lands between pieces, as it could between single steps.
+        const float currentAmplitude = amplitude.load();
+        const float currentOffset = offset.load();
+        const float currentPhaseOffset = phaseOffset.load();
+        const float currentFrequency = frequency.load();
+        // Only the phase recurrence is sequential.
         const float period = samplePeriod;
         float current = phase;
         for (unsigned int i = 0; i < steps; ++i) {
-            amplitudes[i] = amplitude.load();
-            offsets[i] = offset.load();
             phases[i] = current;
-            phaseOffsets[i] = phaseOffset.load();
-            current = nextPhase(current, frequency.load(), period);
+            current = nextPhase(current, currentFrequency, period);
         }
         phase = current;
         // Independent per step: the angles and the scaling vectorise, the sinf calls overlap.
-        for (unsigned int i = 0; i < steps; ++i) out[i] = angleOf(phases[i], phaseOffsets[i]);
+        for (unsigned int i = 0; i < steps; ++i) out[i] = angleOf(phases[i], currentPhaseOffset);
         for (unsigned int i = 0; i < steps; ++i) out[i] = std::sin(out[i]);
-        for (unsigned int i = 0; i < steps; ++i) out[i] = out[i] * amplitudes[i] + offsets[i];
+        for (unsigned int i = 0; i < steps; ++i) out[i] = out[i] * currentAmplitude + currentOffset;
     }
 }
 

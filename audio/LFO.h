@@ -11,34 +11,35 @@ namespace orvane::audio {
 /// the oscillator; the running phase belongs to the thread that calls process().
 class LFO {
 public:
-    LFO() = default;
+    LFO() = default;  // [any thread]
     LFO(const LFO&) = delete;
     LFO& operator=(const LFO&) = delete;
 
-    float getFrequency() const noexcept { return frequency.load(); }
-    float getAmplitude() const noexcept { return amplitude.load(); }
-    float getOffset() const noexcept { return offset.load(); }
-    float getPhaseOffset() const noexcept { return phaseOffset.load(); }
+    float getFrequency() const noexcept { return frequency.load(); }      // [any thread]
+    float getAmplitude() const noexcept { return amplitude.load(); }      // [any thread]
+    float getOffset() const noexcept { return offset.load(); }            // [any thread]
+    float getPhaseOffset() const noexcept { return phaseOffset.load(); }  // [any thread]
     /// Cycles per second; the phase is not touched.
-    void setFrequency(float value) noexcept { frequency.store(value); }
-    void setAmplitude(float value) noexcept { amplitude.store(value); }
-    void setOffset(float value) noexcept { offset.store(value); }
+    void setFrequency(float value) noexcept { frequency.store(value); }  // [any thread]
+    void setAmplitude(float value) noexcept { amplitude.store(value); }  // [any thread]
+    void setOffset(float value) noexcept { offset.store(value); }        // [any thread]
     /// Radians added to the running angle.
-    void setPhaseOffset(float value) noexcept { phaseOffset.store(value); }
+    void setPhaseOffset(float value) noexcept { phaseOffset.store(value); }  // [any thread]
 
     /// One step of one sample at sampleRate samples per second. A rate of 0 or below
     /// holds the phase where it is. The phase stays in [0, 1) for every frequency.
-    float process(int sampleRate) noexcept;
+    float process(int sampleRate) noexcept;  // [audio thread]
 
-    /// count steps at once, output i being what the i-th process() call would return. The
-    /// phase runs first and the sines after, so that the sinf calls do not wait on each other.
-    void process(int sampleRate, float* output, unsigned int count) noexcept;
+    /// count steps at once, output i being what the i-th process() call would return with the
+    /// parameters unchanged: they are loaded once per piece of maxStepsAtOnce steps. The phase
+    /// runs first and the sines after, so that the sinf calls do not wait on each other.
+    void process(int sampleRate, float* output, unsigned int count) noexcept;  // [audio thread]
 
     /// Steps process(sampleRate, ...) takes at once; longer runs go in pieces of this size.
     static constexpr unsigned int maxStepsAtOnce = 256;
 
     /// Running position in cycles, in [0, 1).
-    float getPhase() const noexcept { return phase; }
+    float getPhase() const noexcept { return phase; }  // [audio thread]
 
     static_assert(std::atomic<float>::is_always_lock_free);
 

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "AudioEffectsExport.h"
+#include "nodes/AudioEffectsExport.h"
 #include "host/Extension.h"
 
 namespace orvane::extensions::audioeffects {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "AudioEffectsExport.h"
+#include "nodes/AudioEffectsExport.h"
 #include "host/NodeFactory.h"
 
 namespace orvane::extensions::audioeffects {

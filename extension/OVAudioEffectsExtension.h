@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AudioEffectsExport.h"
+#include "nodes/AudioEffectsExport.h"
 
 // Unmangled entry points of the library, for hosts that look symbols up by name.
 extern "C" {

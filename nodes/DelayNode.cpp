@@ -50,8 +50,8 @@ namespace {
 
 // Runs one channel through its line. The block goes in straight runs between the points where
 // either pointer wraps, so the per-sample work is plain indexing.
-void runEcho(audio::CircularBuffer& line, float* samples, std::uint32_t frames, const AtomicParameter<float>& dryMix,
-             const AtomicParameter<float>& wetMix, const AtomicParameter<float>& feedbackLevel) noexcept {
+void runEcho(audio::CircularBuffer& line, float* samples, std::uint32_t frames, float dryMix, float wetMix,
+             float feedbackLevel) noexcept {
     float* const data = line.data;
     const std::uint32_t capacity = static_cast<std::uint32_t>(line.capacity);
     auto readPointer = static_cast<std::uint32_t>(line.readPointer);
@@ -65,8 +65,8 @@ void runEcho(audio::CircularBuffer& line, float* samples, std::uint32_t frames, 
         for (std::uint32_t i = 0; i < run; ++i) {
             const float x = io[i];
             const float delayed = reads[i];
-            writes[i] = feedbackLevel.load() * delayed + x;
-            io[i] = delayed * wetMix.load() + x * dryMix.load();
+            writes[i] = feedbackLevel * delayed + x;
+            io[i] = delayed * wetMix + x * dryMix;
         }
         done += run;
         readPointer = readPointer + run == capacity ? 0 : readPointer + run;
@@ -98,9 +98,11 @@ bool DelayNode::process(AudioBus& inputBus, AudioBus& outputBus) {
     const DenormalGuard guard;
     AudioBuffer<float>& output = outputBus.buffer;
     const std::uint32_t channels = state.delayLines.channelsWithLines(block.channels);
+    const float dry = state.dryMix.load();
+    const float wet = state.wetMix.load();
+    const float feedback = state.feedbackLevel.load();
     for (std::uint32_t channel = 0; channel < channels; ++channel)
-        runEcho(state.delayLines[channel], output.getChannelData(channel), block.frames, state.dryMix, state.wetMix,
-                state.feedbackLevel);
+        runEcho(state.delayLines[channel], output.getChannelData(channel), block.frames, dry, wet, feedback);
     return true;
 }
 

@@ -1,7 +1,5 @@
 #include "EffectSupport.h"
 
-#include <cmath>
-
 #include "metadata/Vocabulary.h"
 
 namespace orvane::extensions::audioeffects {
@@ -25,20 +23,6 @@ bool agreeBusFormats(AudioBusFormat& input, AudioBusFormat& output, std::uint32_
 std::uint32_t delayInSamples(std::uint32_t delayMs, std::uint32_t sampleRate, std::uint32_t maxSamples) noexcept {
     const double exact = static_cast<double>(delayMs) * (static_cast<double>(sampleRate) / 1000.0);
     return exact >= static_cast<double>(maxSamples) ? maxSamples : static_cast<std::uint32_t>(exact);
-}
-
-namespace {
-
-float positionBehindWriter(int writePointer, int capacity, float sweep, float baseDelay) noexcept {
-    const auto size = static_cast<float>(capacity);
-    return std::fmod(((static_cast<float>(writePointer) - sweep) - baseDelay) + size, size);
-}
-
-}  // namespace
-
-float sweptReadPositionAnywhere(int writePointer, int capacity, float sweep, float baseDelay) noexcept {
-    const float position = positionBehindWriter(writePointer, capacity, sweep, baseDelay);
-    return std::isfinite(position) ? position : positionBehindWriter(writePointer, capacity, 0.0f, baseDelay);
 }
 
 }  // namespace orvane::extensions::audioeffects

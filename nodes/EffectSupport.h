@@ -2,7 +2,6 @@
 
 #include <cstdint>
 
-#include "audio/CircularBuffer.h"
 #include "host/AudioBus.h"
 #include "host/AudioBusFormat.h"
 #include "metadata/NodeTypeInfo.h"
@@ -31,22 +30,8 @@ NodeTypeInfo describeEffect(const std::string& type, const std::string& displayN
 bool agreeBusFormats(AudioBusFormat& input, AudioBusFormat& output, std::uint32_t minChannels,
                      std::uint32_t maxChannels) noexcept;
 
-/// sweptReadPosition for positions outside [0, 2 * capacity): fmodf, or no sweep when not finite.
-float sweptReadPositionAnywhere(int writePointer, int capacity, float sweep, float baseDelay) noexcept;
-
 /// delayMs * (sampleRate / 1000.0) in double precision, truncated toward zero and
 /// limited to maxSamples, so that no delay reaches past its line.
 std::uint32_t delayInSamples(std::uint32_t delayMs, std::uint32_t sampleRate, std::uint32_t maxSamples) noexcept;
-
-/// The fractional slot a modulated delay reads: baseDelay + sweep slots behind the write
-/// pointer, reduced into (-capacity, capacity) as fmodf does, all in single precision.
-/// A sweep that makes the position non-finite counts as no sweep.
-inline float sweptReadPosition(int writePointer, int capacity, float sweep, float baseDelay) noexcept {
-    const auto size = static_cast<float>(capacity);
-    const float position = ((static_cast<float>(writePointer) - sweep) - baseDelay) + size;
-    if (position >= 0.0f && position < size) return position;                // fmodf leaves it as it is
-    if (position >= size && position < size + size) return position - size;  // exact (Sterbenz)
-    return sweptReadPositionAnywhere(writePointer, capacity, sweep, baseDelay);
-}
 
 }  // namespace orvane::extensions::audioeffects

@@ -2,10 +2,10 @@
 
 #include <memory>
 
-#include "extension/AudioEffectsExport.h"
 #include "host/OVAny.h"
 #include "host/SingleBusAudioProcessorNode.h"
 #include "metadata/NodeTypeInfo.h"
+#include "nodes/AudioEffectsExport.h"
 
 namespace orvane::extensions::audioeffects {
 
@@ -22,29 +22,30 @@ class ORVANE_AUDIOEFFECTS_API PingPongDelayNode : public SingleBusAudioProcessor
 public:
     /// The creation map is accepted and not read: every node starts from the defaults
     /// (on, 200 ms, dry 0.7, wet 0.3, feedback 0.2).
-    explicit PingPongDelayNode(const OVAnyMap& configuration);
-    ~PingPongDelayNode() override;
+    explicit PingPongDelayNode(const OVAnyMap& configuration);  // [any thread]
+    ~PingPongDelayNode() override;                              // [any thread, once process() has returned]
 
     /// The "AudioEffects.PingPongDelay" type description with its five property
     /// descriptions, built anew on every call.
-    static NodeTypeInfo getNodeTypeInfo();
+    static NodeTypeInfo getNodeTypeInfo();  // [any thread]
 
-    bool getIsEnabled() const;
-    void setIsEnabled(bool enabled);
-    unsigned int getDelayMs() const;
-    void setDelayMs(unsigned int milliseconds);
-    float getDryMix() const;
-    void setDryMix(float gain);
-    float getWetMix() const;
-    void setWetMix(float gain);
-    float getFeedbackLevel() const;
-    void setFeedbackLevel(float gain);
+    bool getIsEnabled() const;                   // [any thread]
+    void setIsEnabled(bool enabled);             // [any thread]
+    unsigned int getDelayMs() const;             // [any thread]
+    void setDelayMs(unsigned int milliseconds);  // [any thread]
+    float getDryMix() const;                     // [any thread]
+    void setDryMix(float gain);                  // [any thread]
+    float getWetMix() const;                     // [any thread]
+    void setWetMix(float gain);                  // [any thread]
+    float getFeedbackLevel() const;              // [any thread]
+    void setFeedbackLevel(float gain);           // [any thread]
 
     /// Accepts only two-channel formats that the host can match.
+    // [audio thread, before process]
     bool setBusFormat(AudioBusFormat& inputFormat, AudioBusFormat& outputFormat) override;
     /// Copies input to output, then applies the delay unless off, at 0 ms, or at a delay
     /// shorter than one sample. Always returns true.
-    bool process(AudioBus& inputBus, AudioBus& outputBus) override;
+    bool process(AudioBus& inputBus, AudioBus& outputBus) override;  // [audio thread]
     using SingleBusAudioProcessorNode::process;
 
 private:

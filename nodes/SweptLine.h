@@ -10,87 +10,79 @@
 #include "SweepOscillators.h"
 #include "audio/CircularBuffer.h"
 #include "audio/LFO.h"
-#include "audio/SweptTaps.h"
+#include "audio/SweptRead.h"
 
-// The delay-line pass shared by the chorus, flanger and vibrato: one channel's line read at
-// swept positions, in place on that channel's samples.
+// The delay-line pass of the chorus, flanger and vibrato: one channel's line read at swept
+// positions, in place on that channel's samples. A Mix says what enters the line and what
+// leaves as output; writesFirst puts the sample into the line before the read.
 namespace orvane::extensions::audioeffects {
 
 /// Longest piece the nodes hand to runSweptLine at once: one oscillator piece.
 inline constexpr std::uint32_t maxSweptRun = audio::LFO::maxStepsAtOnce;
 
-namespace detail {
-
-// Sample by sample, exactly as the effect reads.
-template <typename Effect>
-void sweptSamples(audio::CircularBuffer& line, int firstWrite, float* samples, const float* sweep, std::uint32_t count,
-                  float baseDelay, const Effect effect) noexcept {
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const int write = firstWrite + static_cast<int>(i);
-        const float x = samples[i];
-        if constexpr (Effect::writesFirst) line.data[write] = effect.lineInput(x, 0.0f);
-        const float delayed = line.interpolate(sweptReadPosition(write, line.capacity, sweep[i], baseDelay));
-        if constexpr (!Effect::writesFirst) line.data[write] = effect.lineInput(x, delayed);
-        samples[i] = effect.output(x, delayed);
-    }
-}
-
-#if defined(ORVANE_SWEPT_TAPS_SIMD)
-// Four lanes of single-precision arithmetic for the effects' mixing formulas.
+#if defined(ORVANE_SWEPT_READ_SIMD)
+// Four lanes of single-precision arithmetic, so that one Mix formula serves both paths.
 struct Float4 {
     __m128 value;
 };
-inline Float4 operator*(Float4 a, Float4 b) noexcept { return {_mm_mul_ps(a.value, b.value)}; }
 inline Float4 operator*(Float4 a, float b) noexcept { return {_mm_mul_ps(a.value, _mm_set1_ps(b))}; }
 inline Float4 operator*(float a, Float4 b) noexcept { return {_mm_mul_ps(_mm_set1_ps(a), b.value)}; }
 inline Float4 operator+(Float4 a, Float4 b) noexcept { return {_mm_add_ps(a.value, b.value)}; }
 #endif
 
-// count samples whose write slots firstWrite ... firstWrite + count - 1 lie inside the ring.
-// Groups of four read all four lanes before writing them, which gives the sample-by-sample
-// result unless a lane reads a slot written earlier in its own group (a delay under four
-// slots), its position needs fmodf or its two slots straddle the end of the ring; such
-// groups, and the last few samples, go one by one.
-template <typename Effect>
+/// One sample at write slot write, exactly as the effect reads: answers the output sample.
+template <typename Mix>
+inline float sweptSample(audio::CircularBuffer& line, int write, float x, float sweep, float baseDelay,
+                         const Mix& mix) noexcept {
+    if constexpr (Mix::writesFirst) line.data[write] = mix.lineInput(x, 0.0f);
+    const float delayed = line.interpolate(audio::sweptReadPosition(write, line.capacity, sweep, baseDelay));
+    if constexpr (!Mix::writesFirst) line.data[write] = mix.lineInput(x, delayed);
+    return mix.output(x, delayed);
+}
+
+/// count samples whose write slots firstWrite ... firstWrite + count - 1 lie inside the ring.
+/// Groups of four read all four lanes before writing any, which gives the sample-by-sample
+/// result except where a bail-out below sends the group one sample at a time.
+template <typename Mix>
 void sweptStraightRun(audio::CircularBuffer& line, int firstWrite, float* samples, const float* sweep,
-                      std::uint32_t count, float baseDelay, const Effect effect) noexcept {
+                      std::uint32_t count, float baseDelay, const Mix& mix) noexcept {
     std::uint32_t i = 0;
-#if defined(ORVANE_SWEPT_TAPS_SIMD)
-    float* const data = line.data;
-    const int capacity = line.capacity;
+#if defined(ORVANE_SWEPT_READ_SIMD)
     for (; i + 4 <= count; i += 4) {
         const int write = firstWrite + static_cast<int>(i);
         const auto taps = audio::simd::sweptTaps4(_mm_add_epi32(_mm_set1_epi32(write), _mm_setr_epi32(0, 1, 2, 3)),
-                                                  _mm_loadu_ps(sweep + i), baseDelay, capacity);
-        if (taps.inside != 0xf || audio::simd::wrapsRound(taps) ||
-            audio::simd::readsWritesOfGroup(taps, write, Effect::writesFirst)) {
-            sweptSamples(line, write, samples + i, sweep + i, 4, baseDelay, effect);
+                                                  _mm_loadu_ps(sweep + i), baseDelay, line.capacity);
+        // A lane needs fmodf (far outside the ring) or its position is not finite.
+        bool oneByOne = taps.inside != 0xf;
+        // A lane's two slots straddle the end of the ring.
+        oneByOne = oneByOne || audio::simd::wrapsRound(taps);
+        // A lane reads a slot its own group writes first (a delay under four slots).
+        oneByOne = oneByOne || audio::simd::readsWritesOfGroup(taps, write, Mix::writesFirst);
+        if (oneByOne) {
+            for (int k = 0; k < 4; ++k)
+                samples[i + k] = sweptSample(line, write + k, samples[i + k], sweep[i + k], baseDelay, mix);
             continue;
         }
-        const Float4 delayed{audio::simd::interpolate4(data, taps)};
+        const Float4 delayed{audio::simd::interpolate4(line.data, taps)};
         const Float4 x{_mm_loadu_ps(samples + i)};
-        _mm_storeu_ps(data + write, effect.lineInput(x, delayed).value);
-        _mm_storeu_ps(samples + i, effect.output(x, delayed).value);
+        _mm_storeu_ps(line.data + write, mix.lineInput(x, delayed).value);
+        _mm_storeu_ps(samples + i, mix.output(x, delayed).value);
     }
 #endif
-    sweptSamples(line, firstWrite + static_cast<int>(i), samples + i, sweep + i, count - i, baseDelay, effect);
+    for (; i < count; ++i)
+        samples[i] = sweptSample(line, firstWrite + static_cast<int>(i), samples[i], sweep[i], baseDelay, mix);
 }
 
-}  // namespace detail
-
-/// Runs count samples through line, in place. Sample i reads the line by interpolation at
-/// sweptReadPosition(writePointer, capacity, sweep[i], baseDelay), the line takes
-/// effect.lineInput(x, delayed) and the sample becomes effect.output(x, delayed), then the
-/// write pointer steps. With Effect::writesFirst the line takes the sample before the read
-/// (lineInput must not use delayed then). The result is that of going sample by sample.
-template <typename Effect>
+/// Runs count samples through line, in place, and steps its write pointer past them. Sample i
+/// reads at sweptReadPosition(writePointer, capacity, sweep[i], baseDelay).
+template <typename Mix>
 void runSweptLine(audio::CircularBuffer& line, float* samples, const float* sweep, std::uint32_t count, float baseDelay,
-                  const Effect effect) noexcept {
+                  const Mix& mix) noexcept {
     int writePointer = line.writePointer;
     for (std::uint32_t done = 0; done < count;) {
         // Straight runs between the points where the write pointer wraps.
         const std::uint32_t run = std::min(count - done, static_cast<std::uint32_t>(line.capacity - writePointer));
-        detail::sweptStraightRun(line, writePointer, samples + done, sweep + done, run, baseDelay, effect);
+        sweptStraightRun(line, writePointer, samples + done, sweep + done, run, baseDelay, mix);
         done += run;
         writePointer += static_cast<int>(run);
         if (writePointer == line.capacity) writePointer = 0;
@@ -98,14 +90,19 @@ void runSweptLine(audio::CircularBuffer& line, float* samples, const float* swee
     line.writePointer = writePointer;
 }
 
+/// sweep[i] = (lfo[i] * width) * rate: the oscillator's output widened into slots.
+inline void widenSweep(float* sweep, std::uint32_t count, float width, float rate) noexcept {
+    for (std::uint32_t i = 0; i < count; ++i) sweep[i] = (sweep[i] * width) * rate;
+}
+
 /// One block of an effect whose every channel has an oscillator and a line of its own (the
 /// chorus and the flanger): copy, bypass, format tracking, then per piece of the block each
-/// channel's oscillator runs ahead and its line consumes the sweep, widened by sweepWidth
-/// (loaded per sample) times the sample rate. Channels without a line keep their input.
+/// channel's oscillator runs ahead and its line consumes the sweep. Channels without a line
+/// keep their input.
 template <typename Mix>
 bool processChannelSweeps(AudioBus& inputBus, AudioBus& outputBus, DelayLineBank& delayLines,
                           SweepOscillators& oscillators, const AtomicParameter<bool>& isEnabled,
-                          const AtomicParameter<float>& sweepWidth, float baseDelay, const Mix mix) noexcept {
+                          const AtomicParameter<float>& sweepWidth, float baseDelay, const Mix& mix) noexcept {
     outputBus.copyFrom(inputBus);
     if (!isEnabled.load()) return true;
 
@@ -117,14 +114,14 @@ bool processChannelSweeps(AudioBus& inputBus, AudioBus& outputBus, DelayLineBank
     const DenormalGuard guard;
     AudioBuffer<float>& output = outputBus.buffer;
     const auto rate = static_cast<float>(block.sampleRate);
-    const auto oscillatorRate = static_cast<int>(block.sampleRate);
+    const float width = sweepWidth.load();
     const std::uint32_t channels = delayLines.channelsWithLines(block.channels);
     float sweep[maxSweptRun];
     for (std::uint32_t start = 0; start < block.frames; start += maxSweptRun) {
         const std::uint32_t steps = std::min(block.frames - start, maxSweptRun);
         for (std::uint32_t channel = 0; channel < channels; ++channel) {
-            oscillators[channel].process(oscillatorRate, sweep, steps);
-            for (std::uint32_t i = 0; i < steps; ++i) sweep[i] = (sweep[i] * sweepWidth.load()) * rate;
+            oscillators[channel].process(static_cast<int>(block.sampleRate), sweep, steps);
+            widenSweep(sweep, steps, width, rate);
             runSweptLine(delayLines[channel], output.getChannelData(channel) + start, sweep, steps, baseDelay, mix);
         }
     }

@@ -2,12 +2,7 @@
 
 #include <algorithm>
 
-#include "AtomicParameter.h"
-#include "DelayLineBank.h"
-#include "DenormalGuard.h"
-#include "EffectSupport.h"
 #include "SweptLine.h"
-#include "audio/LFO.h"
 
 namespace orvane::extensions::audioeffects {
 
@@ -86,12 +81,13 @@ bool VibratoNode::process(AudioBus& inputBus, AudioBus& outputBus) {
     const DenormalGuard guard;
     AudioBuffer<float>& output = outputBus.buffer;
     const auto rate = static_cast<float>(block.sampleRate);
+    const float width = state.sweepWidth.load();
     const std::uint32_t channels = state.delayLines.channelsWithLines(block.channels);
     float sweep[maxSweptRun];
     for (std::uint32_t start = 0; start < block.frames; start += maxSweptRun) {
         const std::uint32_t steps = std::min(block.frames - start, maxSweptRun);
         state.oscillator.process(oscillatorRate, sweep, steps);
-        for (std::uint32_t i = 0; i < steps; ++i) sweep[i] = (sweep[i] * state.sweepWidth.load()) * rate;
+        widenSweep(sweep, steps, width, rate);
         for (std::uint32_t channel = 0; channel < channels; ++channel)
             runSweptLine(state.delayLines[channel], output.getChannelData(channel) + start, sweep, steps,
                          Internals::baseDelay, VibratoMix{});

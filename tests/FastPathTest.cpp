@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "audio/LFO.h"
-#include "audio/SweptTaps.h"
+#include "audio/SweptRead.h"
 
 namespace orvane::audio {
 namespace {
@@ -113,7 +113,7 @@ TEST(FastPathTest, OscillatorBlocksHoldThePhaseForNonFiniteFrequencies) {
 
 // --- Swept reads: four lanes against fmodf and the plain interpolation ---------------------
 
-#if defined(ORVANE_SWEPT_TAPS_SIMD)
+#if defined(ORVANE_SWEPT_READ_SIMD)
 
 // The read a modulated line makes, written out plainly: the position reduced with fmodf,
 // then floor, the slot after (slot 0 after the last), and the blend formed in double.

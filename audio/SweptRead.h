@@ -1,14 +1,31 @@
 #pragma once
 
-// Four-wide forms of the delay-line read at a swept position: the same single and double
-// precision operations as CircularBuffer::interpolate on a position reduced into the ring as
-// fmodf reduces it, four samples at a time. Only for positions in [0, 2 * capacity); the
-// caller goes sample by sample for the others.
-#if defined(__SSE2__) && defined(__x86_64__)
-#define ORVANE_SWEPT_TAPS_SIMD 1
-#include <emmintrin.h>
-
 #include <cstdint>
+
+// Reading a delay line at a swept position: where a modulated delay reads, and the same read
+// four samples at a time [audio thread]. Both give what CircularBuffer::interpolate gives at a position
+// reduced into the ring as fmodf reduces it, bit for bit.
+namespace orvane::audio {
+
+/// sweptReadPosition for positions outside [0, 2 * capacity): fmodf, or no sweep when not finite.
+float sweptReadPositionAnywhere(int writePointer, int capacity, float sweep, float baseDelay) noexcept;
+
+/// The fractional slot a modulated delay reads: baseDelay + sweep slots behind the write
+/// pointer, reduced into (-capacity, capacity) as fmodf does, all in single precision.
+/// A sweep that makes the position non-finite counts as no sweep.
+inline float sweptReadPosition(int writePointer, int capacity, float sweep, float baseDelay) noexcept {
+    const auto size = static_cast<float>(capacity);
+    const float position = ((static_cast<float>(writePointer) - sweep) - baseDelay) + size;
+    if (position >= 0.0f && position < size) return position;                // fmodf leaves it as it is
+    if (position >= size && position < size + size) return position - size;  // exact (Sterbenz)
+    return sweptReadPositionAnywhere(writePointer, capacity, sweep, baseDelay);
+}
+
+}  // namespace orvane::audio
+
+#if defined(__SSE2__) && defined(__x86_64__)
+#define ORVANE_SWEPT_READ_SIMD 1
+#include <emmintrin.h>
 
 namespace orvane::audio::simd {
 
@@ -21,9 +38,8 @@ struct Taps4 {
     int inside;
 };
 
-/// Lanes k = 0..3 read at ((float(write_k) - sweep_k) - baseDelay) + float(capacity), taken
-/// modulo capacity: below 2 * capacity that is the position or the position minus the
-/// capacity, exactly (Sterbenz). In the ring truncation is floor.
+/// sweptReadPosition of four lanes, as slots and weights. Below 2 * capacity the reduction is
+/// the position or the position minus the capacity, exactly; in the ring truncation is floor.
 inline Taps4 sweptTaps4(__m128i writes, __m128 sweep, float baseDelay, int capacity) noexcept {
     const auto size = static_cast<float>(capacity);
     const __m128 sizes = _mm_set1_ps(size);
@@ -53,8 +69,7 @@ inline bool readsWritesOfGroup(const Taps4& taps, int firstWrite, bool ownSlotTo
     return _mm_movemask_epi8(_mm_or_si128(_mm_cmplt_epi32(earlier, limits), _mm_cmplt_epi32(later, limits))) != 0;
 }
 
-/// Whether some lane's later slot is slot 0 after the last one rather than the slot after
-/// its earlier one, which interpolate4 cannot read.
+/// Whether some lane's later slot is slot 0 after the last one, which interpolate4 cannot read.
 inline bool wrapsRound(const Taps4& taps) noexcept {
     return _mm_movemask_epi8(_mm_cmpeq_epi32(taps.later, _mm_setzero_si128())) != 0;
 }
