@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
   cmake g++ clang make pkg-config binutils   # build; readelf/nm for the package checks
   libgtest-dev libgmock-dev libbenchmark-dev # tests and benchmarks
-  libsndfile1-dev nlohmann-json3-dev         # orvane-fx: audio files, JSON listing
+  libsndfile1-dev nlohmann-json3-dev libcli11-dev # orvane-fx: audio files, JSON listing, command line
   sox gnuplot-nox                            # orvane-fx demo: spectrograms and plots
   libclang-rt-14-dev                         # clang's sanitizer and fuzzer runtimes
 )

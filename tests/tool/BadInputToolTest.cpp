@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "ToolHarness.h"
@@ -14,212 +13,157 @@ namespace {
 
 constexpr std::uint32_t rate = 48000;
 
-/// A directory with a stereo, a mono, a 3-channel and a 6-channel float WAV and a text file.
-class BadInputTool : public ::testing::Test {
-protected:
-    void SetUp() override {
-        writeSound(directory / "stereo.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, rate, testSignal(2, 4800, rate));
-        writeSound(directory / "mono.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, rate, testSignal(1, 4800, rate));
-        writeSound(directory / "three.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, rate, testSignal(3, 4800, rate));
-        writeSound(directory / "six.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, rate, testSignal(6, 4800, rate));
-        { std::ofstream(directory / "notes.wav") << "These are notes about a song, not audio.\n"; }
-        before = directory.entries();
-    }
+struct BadRun {
+    std::vector<std::string> arguments;  // "@name": a file of the test directory; "%name": of tests/tool/data
+    std::vector<std::string> fragments;  // each must be in the one-line message
+};
 
-    /// Runs the tool and expects a failure with a one-line message holding every fragment,
-    /// and the directory exactly as it was: no output, no temporary file.
-    void expectFailure(const std::vector<std::string>& arguments, const std::vector<std::string>& fragments) {
-        const ToolRun run = runTool(arguments);
+std::vector<BadRun> badRuns() {
+    std::vector<BadRun> runs{
+        // Command lines.
+        {{}, {"list, process or demo"}},
+        {{"mix"}, {"unknown command 'mix'", "list, process or demo"}},
+        {{"list", "--yaml"}, {"--yaml", "--json"}},
+        {{"demo", "@a", "@b"}, {"not expected", "one output directory"}},
+        {{"process", "@stereo.wav", "@out.wav"}, {"--effect is required", "--effect TYPE"}},
+        {{"process", "--effect", "Delay", "@stereo.wav"}, {"OUTPUT is required", "INPUT and OUTPUT"}},
+        {{"process", "--effect", "Delay", "--volume", "3", "@stereo.wav", "@out.wav"}, {"--volume", "--block-size"}},
+        {{"process", "--effect", "Delay", "@stereo.wav", "@out.wav", "--param"}, {"--param", "NAME=VALUE", "missing"}},
+        {{"process", "--effect", "Delay", "--param", "delayMs", "@stereo.wav", "@out.wav"},
+         {"'delayMs' is not NAME=VALUE"}},
+        {{"process", "--effect", "Delay", "--param", "=5", "@stereo.wav", "@out.wav"}, {"'=5' is not NAME=VALUE"}},
+        {{"process", "--param", "delayMs=5", "--effect", "Delay", "@stereo.wav", "@out.wav"}, {"before any --effect"}},
+        {{"process", "--effect", "Delay", "@stereo.wav", "@out.wav", "--block-size"}, {"--block-size", "1..65536"}},
+        {{"process", "--encoding", "mp3", "--effect", "Delay", "@stereo.wav", "@out.wav"},
+         {"--encoding", "mp3", "float32,pcm16,pcm24"}},
+        {{"process", "--tail", "-1", "--effect", "Delay", "@stereo.wav", "@out.wav"}, {"--tail", "'-1'", "0 to 3600"}},
+        {{"process", "--tail", "soon", "--effect", "Delay", "@stereo.wav", "@out.wav"}, {"'soon'", "0 to 3600"}},
+        // Effects and parameters.
+        {{"process", "--effect", "Reverb", "@stereo.wav", "@out.wav"},
+         {"unknown effect 'Reverb'", "Delay, PingPongDelay, Vibrato, Flanger, Chorus", "AudioEffects.Delay"}},
+        {{"process", "--effect", "delay", "@stereo.wav", "@out.wav"}, {"unknown effect 'delay'"}},
+        {{"process", "--effect", "Other.Delay", "@stereo.wav", "@out.wav"}, {"unknown effect 'Other.Delay'"}},
+        {{"process", "--effect", "Chorus", "--param", "delayMs=3", "@stereo.wav", "@out.wav"},
+         {"Chorus has no parameter 'delayMs'", "enabled, sweepWidth, frequency"}},
+        {{"process", "--effect", "PingPongDelay", "--param", "gain=1", "@stereo.wav", "@out.wav"},
+         {"PingPongDelay has no parameter 'gain'", "enabled, delayMs, dryMix, wetMix, feedbackLevel"}},
+        // Each --param belongs to the --effect before it, not to any effect of the chain.
+        {{"process", "--effect", "Delay", "--effect", "Vibrato", "--param", "delayMs=10", "@stereo.wav", "@out.wav"},
+         {"Vibrato has no parameter 'delayMs'"}},
+        // Channel counts a node refuses; the one that refuses is named, even behind one that accepts.
+        {{"process", "--effect", "PingPongDelay", "@mono.wav", "@out.wav"},
+         {"PingPongDelay accepts 2 channels; the input has 1"}},
+        {{"process", "--effect", "PingPongDelay", "@six.wav", "@out.wav"},
+         {"PingPongDelay accepts 2 channels; the input has 6"}},
+        {{"process", "--effect", "Chorus", "@three.wav", "@out.wav"},
+         {"Chorus accepts 1 or 2 channels; the input has 3"}},
+        {{"process", "--effect", "Delay", "@six.wav", "@out.wav"}, {"Delay accepts 1 or 2 channels; the input has 6"}},
+        {{"process", "--effect", "Delay", "--effect", "PingPongDelay", "@mono.wav", "@out.wav"},
+         {"PingPongDelay accepts 2 channels; the input has 1"}},
+        // Inputs.
+        {{"process", "--effect", "Delay", "@absent.wav", "@out.wav"},
+         {"cannot read input", "absent.wav", "No such file", "WAV, AIFF, FLAC or OGG"}},
+        {{"process", "--effect", "Delay", "@folder.wav", "@out.wav"}, {"cannot read input", "is a directory"}},
+        {{"process", "--effect", "Delay", "@notes.wav", "@out.wav"},
+         {"libsndfile cannot read", "notes.wav", "WAV, AIFF"}},
+        // Outputs.
+        {{"process", "--effect", "Delay", "@stereo.wav", "@missing-folder/out.wav"},
+         {"cannot write output", "missing-folder/out.wav", "directory must exist and be writable"}},
+        {{"process", "--effect", "Delay", "@stereo.wav", "@out.mp3"}, {"out.mp3", ".wav, .aif, .aiff, .flac or .ogg"}},
+        {{"process", "--effect", "Delay", "@stereo.wav", "@out"}, {".wav, .aif, .aiff, .flac or .ogg"}},
+        {{"process", "--effect", "Delay", "@stereo.wav", "@taken.wav"}, {"cannot write output", "is a directory"}},
+        {{"process", "--effect", "Delay", "--encoding", "float32", "@six.wav", "@out.flac"},
+         {"FLAC cannot hold float32", "pcm16, pcm24"}},
+        {{"process", "--effect", "Delay", "--encoding", "pcm16", "@stereo.wav", "@out.ogg"},
+         {"--encoding does not apply to OGG", "Vorbis"}},
+    };
+    for (const char* size : {"0", "65537", "-1", "1.5", "abc", "", "010x", "99999999999999999999"})
+        runs.push_back({{"process", "--block-size", size, "--effect", "Delay", "@stereo.wav", "@out.wav"},
+                        {"--block-size", "'" + std::string(size) + "'", "from 1 to 65536"}});
+    // Values are parsed strictly: the message names the effect, the value and what it takes.
+    const std::vector<std::vector<std::string>> values{
+        {"Delay", "enabled", "yes", "true, false, 1 or 0"},
+        {"Delay", "enabled", "TRUE", "true, false, 1 or 0"},
+        {"PingPongDelay", "enabled", "2", "true, false, 1 or 0"},
+        {"Delay", "delayMs", "1.5", "whole number"},
+        {"Delay", "delayMs", "-3", "whole number"},
+        {"Delay", "delayMs", "4294967296", "whole number"},
+        {"PingPongDelay", "delayMs", "12ms", "whole number"},
+        {"PingPongDelay", "delayMs", "+12", "whole number"},
+        {"Delay", "dryMix", "abc", "finite decimal"},
+        {"Delay", "wetMix", "nan", "finite decimal"},
+        {"PingPongDelay", "wetMix", "inf", "finite decimal"},
+        {"Delay", "feedbackLevel", "", "finite decimal"},
+        {"Chorus", "frequency", "0x10", "finite decimal"},
+        {"Vibrato", "sweepWidth", " 0.1", "finite decimal"},
+        {"Flanger", "sweepWidth", "0.1,", "finite decimal"},
+        {"Flanger", "frequency", "1e999", "finite decimal"},
+    };
+    for (const auto& v : values)
+        runs.push_back({{"process", "--effect", v[0], "--param", v[1] + "=" + v[2], "@stereo.wav", "@out.wav"},
+                        {v[0] + ":", "'" + v[2] + "'", "parameter " + v[1], v[3]}});
+    // Crafted damaged files (tests/tool/data).
+    for (const auto& [name, fragment] :
+         std::vector<std::pair<std::string, std::string>>{{"empty.wav", "Format not recognised"},
+                                                          {"not-audio.wav", "Format not recognised"},
+                                                          {"truncated-header.wav", "cannot read input"},
+                                                          {"zero-channels.wav", "cannot read input"},
+                                                          {"zero-rate.wav", "cannot read input"},
+                                                          {"absurd-channels.wav", "cannot read input"},
+                                                          {"truncated.flac", "failed"},
+                                                          {"corrupt-frames.flac", "failed"}})
+        runs.push_back({{"process", "--effect", "Delay", "%" + name, "@out.wav"}, {name, fragment}});
+    // File permissions do not stop root.
+    if (geteuid() != 0) {
+        runs.push_back(
+            {{"process", "--effect", "Delay", "@secret.wav", "@out.wav"}, {"cannot read input", "Permission denied"}});
+        runs.push_back({{"process", "--effect", "Delay", "@stereo.wav", "@locked/out.wav"},
+                        {"cannot write output", "Permission denied"}});
+    }
+    return runs;
+}
+
+// Every bad run ends with a one-line message and leaves the directory as it was: no output,
+// no temporary file, and the earlier output untouched.
+TEST(BadInputTool, EndsWithAOneLineMessageAndLeavesEverythingAsItWas) {
+    TemporaryDirectory directory;
+    writeSound(directory / "stereo.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, rate, testSignal(2, 4800, rate));
+    writeSound(directory / "mono.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, rate, testSignal(1, 4800, rate));
+    writeSound(directory / "three.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, rate, testSignal(3, 4800, rate));
+    writeSound(directory / "six.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, rate, testSignal(6, 4800, rate));
+    writeSound(directory / "secret.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, rate, testSignal(2, 4800, rate));
+    chmod((directory / "secret.wav").c_str(), 0);
+    { std::ofstream(directory / "notes.wav") << "These are notes about a song, not audio.\n"; }
+    { std::ofstream(directory / "out.wav") << "the previous result"; }
+    for (const char* folder : {"folder.wav", "taken.wav", "locked"}) fs::create_directory(directory / folder);
+    chmod((directory / "locked").c_str(), 0500);
+    const std::vector<std::string> before = directory.entries();
+
+    for (BadRun bad : badRuns()) {
+        std::string shown;
+        for (std::string& argument : bad.arguments) {
+            shown += " " + argument;
+            if (argument.rfind('@', 0) == 0) argument = directory / argument.substr(1);
+            if (argument.rfind('%', 0) == 0) argument = (fs::path(ORVANE_TOOL_TEST_DATA) / argument.substr(1)).string();
+        }
+        SCOPED_TRACE("orvane-fx" + shown);
+        const ToolRun run = runTool(bad.arguments);
         EXPECT_NE(run.status, 0);
         EXPECT_TRUE(isOneLine(run.err)) << "stderr: " << run.err;
         EXPECT_EQ(run.err.rfind("orvane-fx: ", 0), 0u) << run.err;
-        for (const std::string& fragment : fragments)
+        for (const std::string& fragment : bad.fragments)
             EXPECT_NE(run.err.find(fragment), std::string::npos) << "missing '" << fragment << "' in: " << run.err;
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(directory.entries(), before);
-    }
-
-    std::vector<std::string> process(std::vector<std::string> options, const std::string& input = "stereo.wav",
-                                     const std::string& output = "out.wav") {
-        std::vector<std::string> arguments{"process"};
-        arguments.insert(arguments.end(), options.begin(), options.end());
-        arguments.push_back(directory / input);
-        arguments.push_back(directory / output);
-        return arguments;
-    }
-
-    TemporaryDirectory directory;
-    std::vector<std::string> before;
-};
-
-TEST_F(BadInputTool, MissingInput) {
-    expectFailure(process({"--effect", "Delay"}, "absent.wav"),
-                  {"cannot read input", "absent.wav", "no such file", "WAV, AIFF, FLAC or OGG"});
-}
-
-TEST_F(BadInputTool, InputThatIsADirectory) {
-    fs::create_directory(directory / "folder.wav");
-    before = directory.entries();
-    expectFailure(process({"--effect", "Delay"}, "folder.wav"), {"cannot read input", "is a directory"});
-}
-
-TEST_F(BadInputTool, UnreadableInput) {
-    if (geteuid() == 0) GTEST_SKIP() << "file permissions do not stop root";
-    chmod((directory / "stereo.wav").c_str(), 0);
-    expectFailure(process({"--effect", "Delay"}), {"cannot read input", "Permission denied"});
-}
-
-TEST_F(BadInputTool, FileLibsndfileCannotRead) {
-    expectFailure(process({"--effect", "Delay"}, "notes.wav"), {"libsndfile cannot read", "notes.wav", "WAV, AIFF"});
-}
-
-TEST_F(BadInputTool, UnknownEffectListsTheKnownOnes) {
-    expectFailure(process({"--effect", "Reverb"}),
-                  {"unknown effect 'Reverb'", "Delay, PingPongDelay, Vibrato, Flanger, Chorus"});
-    expectFailure(process({"--effect", "delay"}), {"unknown effect 'delay'"});
-    expectFailure(process({"--effect", "Other.Delay"}), {"unknown effect 'Other.Delay'"});
-}
-
-TEST_F(BadInputTool, UnknownParameterListsTheEffectsParameters) {
-    expectFailure(process({"--effect", "Chorus", "--param", "delayMs=3"}),
-                  {"Chorus has no parameter 'delayMs'", "enabled, sweepWidth, frequency"});
-    expectFailure(process({"--effect", "PingPongDelay", "--param", "gain=1"}),
-                  {"PingPongDelay has no parameter 'gain'", "enabled, delayMs, dryMix, wetMix, feedbackLevel"});
-    // Each --param belongs to the --effect before it, not to any effect of the chain.
-    expectFailure(process({"--effect", "Delay", "--effect", "Vibrato", "--param", "delayMs=10"}),
-                  {"Vibrato has no parameter 'delayMs'"});
-}
-
-TEST_F(BadInputTool, ValuesThatDoNotParse) {
-    struct Case {
-        const char* effect;
-        const char* setting;
-        const char* accepted;
-    };
-    const std::vector<Case> cases{
-        {"Delay", "enabled=yes", "true, false, 1 or 0"},
-        {"Delay", "enabled=TRUE", "true, false, 1 or 0"},
-        {"PingPongDelay", "enabled=2", "true, false, 1 or 0"},
-        {"Delay", "delayMs=1.5", "whole number"},
-        {"Delay", "delayMs=-3", "whole number"},
-        {"Delay", "delayMs=4294967296", "whole number"},
-        {"PingPongDelay", "delayMs=12ms", "whole number"},
-        {"PingPongDelay", "delayMs=+12", "whole number"},
-        {"Delay", "dryMix=abc", "finite decimal"},
-        {"Delay", "wetMix=nan", "finite decimal"},
-        {"PingPongDelay", "wetMix=inf", "finite decimal"},
-        {"Delay", "feedbackLevel=", "finite decimal"},
-        {"Chorus", "frequency=0x10", "finite decimal"},
-        {"Vibrato", "sweepWidth= 0.1", "finite decimal"},
-        {"Flanger", "sweepWidth=0.1,", "finite decimal"},
-        {"Flanger", "frequency=1e999", "finite decimal"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.setting);
-        const std::string setting = c.setting;
-        const std::string name = setting.substr(0, setting.find('='));
-        const std::string value = setting.substr(setting.find('=') + 1);
-        expectFailure(process({"--effect", c.effect, "--param", setting}),
-                      {std::string(c.effect) + ":", "'" + value + "'", name, c.accepted});
-    }
-}
-
-TEST_F(BadInputTool, ParameterSettingsThatAreNotNameEqualsValue) {
-    expectFailure(process({"--effect", "Delay", "--param", "delayMs"}), {"NAME=VALUE"});
-    expectFailure(process({"--effect", "Delay", "--param", "=5"}), {"NAME=VALUE"});
-    expectFailure(process({"--param", "delayMs=5", "--effect", "Delay"}), {"before any --effect"});
-    expectFailure({"process", "--effect", "Delay", directory / "stereo.wav", directory / "out.wav", "--param"},
-                  {"--param needs a value", "NAME=VALUE"});
-}
-
-TEST_F(BadInputTool, ChannelCountsTheNodeRefuses) {
-    expectFailure(process({"--effect", "PingPongDelay"}, "mono.wav"),
-                  {"PingPongDelay accepts 2 channels; the input has 1"});
-    expectFailure(process({"--effect", "PingPongDelay"}, "six.wav"),
-                  {"PingPongDelay accepts 2 channels; the input has 6"});
-    expectFailure(process({"--effect", "Chorus"}, "three.wav"), {"Chorus accepts 1 or 2 channels; the input has 3"});
-    expectFailure(process({"--effect", "Delay"}, "six.wav"), {"Delay accepts 1 or 2 channels; the input has 6"});
-    // The effect that refuses is named, even behind one that accepts.
-    expectFailure(process({"--effect", "Delay", "--effect", "PingPongDelay"}, "mono.wav"),
-                  {"PingPongDelay accepts 2 channels; the input has 1"});
-}
-
-TEST_F(BadInputTool, AnExistingOutputSurvivesAFailedRun) {
-    { std::ofstream(directory / "out.wav") << "the previous result"; }
-    before = directory.entries();
-    expectFailure(process({"--effect", "PingPongDelay"}, "mono.wav"), {"accepts 2 channels"});
-    expectFailure(process({"--effect", "Delay", "--param", "wetMix=lots"}), {"wetMix"});
-    expectFailure(process({"--effect", "Delay"}, "notes.wav"), {"libsndfile cannot read"});
-    EXPECT_EQ(readText(directory / "out.wav"), "the previous result");
-}
-
-TEST_F(BadInputTool, OutputThatCannotBeWritten) {
-    expectFailure(process({"--effect", "Delay"}, "stereo.wav", "missing-folder/out.wav"),
-                  {"cannot write output", "missing-folder/out.wav", "directory must exist and be writable"});
-    expectFailure(process({"--effect", "Delay"}, "stereo.wav", "out.mp3"),
-                  {"out.mp3", ".wav, .aif, .aiff, .flac or .ogg"});
-    expectFailure(process({"--effect", "Delay"}, "stereo.wav", "out"), {".wav, .aif, .aiff, .flac or .ogg"});
-    expectFailure(process({"--effect", "Delay", "--encoding", "float32"}, "six.wav", "out.flac"),
-                  {"FLAC cannot hold float32", "pcm16, pcm24"});
-    expectFailure(process({"--effect", "Delay", "--encoding", "pcm16"}, "stereo.wav", "out.ogg"),
-                  {"--encoding does not apply to OGG", "Vorbis"});
-
-    fs::create_directory(directory / "taken.wav");
-    before = directory.entries();
-    expectFailure(process({"--effect", "Delay"}, "stereo.wav", "taken.wav"), {"cannot write output", "directory"});
-
-    if (geteuid() != 0) {
-        fs::create_directory(directory / "locked");
-        chmod((directory / "locked").c_str(), 0500);
-        before = directory.entries();
-        expectFailure(process({"--effect", "Delay"}, "stereo.wav", "locked/out.wav"),
-                      {"cannot write output", "Permission denied"});
         EXPECT_TRUE(fs::is_empty(directory / "locked"));
-    }
-}
-
-TEST_F(BadInputTool, BlockSizeOutOfRange) {
-    for (const char* size : {"0", "65537", "-1", "1.5", "abc", "", "99999999999999999999"}) {
-        SCOPED_TRACE(size);
-        expectFailure(process({"--block-size", size, "--effect", "Delay"}), {"block size", "from 1 to 65536"});
-    }
-    expectFailure({"process", "--effect", "Delay", directory / "stereo.wav", directory / "out.wav", "--block-size"},
-                  {"--block-size needs a value", "1 to 65536"});
-}
-
-TEST_F(BadInputTool, OtherOptionsWithBadValues) {
-    expectFailure(process({"--encoding", "mp3", "--effect", "Delay"}),
-                  {"unknown encoding 'mp3'", "float32, pcm16 or pcm24"});
-    expectFailure(process({"--tail", "-1", "--effect", "Delay"}), {"tail '-1'", "0 to 3600"});
-    expectFailure(process({"--tail", "soon", "--effect", "Delay"}), {"tail 'soon'", "0 to 3600"});
-    expectFailure(process({"--effect", "Delay", "--volume", "3"}), {"'--volume'", "--effect, --param, --block-size"});
-    expectFailure(process({}), {"at least one --effect"});
-    expectFailure({"process", "--effect", "Delay", directory / "stereo.wav"}, {"INPUT and an OUTPUT"});
-    expectFailure({"mix"}, {"unknown command 'mix'", "list, process or demo"});
-    expectFailure({}, {"no command given"});
-    expectFailure({"list", "--yaml"}, {"--yaml", "--json"});
-}
-
-// Crafted damaged files (tests/tool/data): each fails cleanly and leaves nothing behind.
-TEST_F(BadInputTool, DamagedFilesFailCleanly) {
-    const fs::path data = ORVANE_TOOL_TEST_DATA;
-    const std::vector<std::pair<std::string, std::string>> cases{{"empty.wav", "Format not recognised"},
-                                                                 {"not-audio.wav", "Format not recognised"},
-                                                                 {"truncated-header.wav", "cannot read input"},
-                                                                 {"zero-channels.wav", "cannot read input"},
-                                                                 {"zero-rate.wav", "cannot read input"},
-                                                                 {"absurd-channels.wav", "cannot read input"},
-                                                                 {"truncated.flac", "failed"},
-                                                                 {"corrupt-frames.flac", "failed"}};
-    for (const auto& [name, fragment] : cases) {
-        SCOPED_TRACE(name);
-        expectFailure({"process", "--effect", "Delay", data / name, directory / "out.wav"}, {name, fragment});
+        EXPECT_EQ(readText(directory / "out.wav"), "the previous result");
     }
 }
 
 // A copy cut off inside its audio: libsndfile reads the frames present; the tool says so,
 // and the output holds exactly those frames, processed.
-TEST_F(BadInputTool, TruncatedAudioIsProcessedAsFarAsItGoesWithAWarning) {
+TEST(BadInputTool, TruncatedAudioIsProcessedAsFarAsItGoesWithAWarning) {
+    TemporaryDirectory directory;
     const fs::path input = fs::path(ORVANE_TOOL_TEST_DATA) / "truncated-data.wav";
     const ToolRun run = runTool({"process", "--effect", "Delay", input, directory / "out.wav"});
     EXPECT_EQ(run.status, 0) << run.err;

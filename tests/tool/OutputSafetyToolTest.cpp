@@ -133,9 +133,10 @@ TEST(OutputSafetyTool, SmallWavOutputIsAPlainRiffWav) {
 TEST(OutputSafetyTool, OutputOfAPipedInputBelowFourGibibytesIsARiffWav) {
     TemporaryDirectory directory;
     const std::vector<float> samples = testSignal(1, 16000, 8000).front();
-    const ToolRun run = runToolWithInput(
-        {"process", "--effect", "Delay", "--param", "enabled=false", "/dev/stdin", directory / "out.wav"},
-        pipedWav(8000, samples));
+    const std::string piped = pipedWav(8000, samples);
+    const ToolRun run =
+        runTool({"process", "--effect", "Delay", "--param", "enabled=false", "/dev/stdin", directory / "out.wav"},
+                nullptr, &piped);
     ASSERT_EQ(run.status, 0) << run.err;
     const std::string start = startOf(directory / "out.wav", 16);
     EXPECT_EQ(start.substr(0, 4), "RIFF");

@@ -79,9 +79,10 @@ inline std::string readText(const fs::path& path) {
 }
 
 /// Runs orvane-fx with the arguments, capturing stdout and stderr in files (so stderr is
-/// not a terminal). environment replaces the inherited one when given.
-inline ToolRun runTool(const std::vector<std::string>& arguments,
-                       const std::vector<std::string>* environment = nullptr) {
+/// not a terminal); stdin is /dev/null, or a pipe fed with input when given. environment
+/// replaces the inherited one when given.
+inline ToolRun runTool(const std::vector<std::string>& arguments, const std::vector<std::string>* environment = nullptr,
+                       const std::string* input = nullptr) {
     TemporaryDirectory capture;
     const std::string outPath = capture / "stdout";
     const std::string errPath = capture / "stderr";
@@ -90,69 +91,41 @@ inline ToolRun runTool(const std::vector<std::string>& arguments,
     std::vector<char*> argv;
     for (auto& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
-    std::vector<std::string> envCopy;
+    std::vector<std::string> envCopy = environment ? *environment : std::vector<std::string>{};
     std::vector<char*> envp;
-    if (environment) {
-        envCopy = *environment;
-        for (auto& entry : envCopy) envp.push_back(entry.data());
-        envp.push_back(nullptr);
-    }
+    for (auto& entry : envCopy) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    int pipeEnds[2] = {-1, -1};
+    if (input && pipe(pipeEnds) != 0) throw std::runtime_error("pipe failed");
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    if (input) {
+        posix_spawn_file_actions_adddup2(&actions, pipeEnds[0], STDIN_FILENO);
+        posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+        posix_spawn_file_actions_addclose(&actions, pipeEnds[1]);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    }
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = -1;
     const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environment ? envp.data() : environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) throw std::runtime_error("cannot start " + words[0]);
-    int raw = 0;
-    waitpid(pid, &raw, 0);
-    ToolRun run;
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-    run.out = readText(outPath);
-    run.err = readText(errPath);
-    return run;
-}
-
-/// Runs orvane-fx like runTool, with the bytes given as its stdin through a pipe.
-inline ToolRun runToolWithInput(const std::vector<std::string>& arguments, const std::string& input) {
-    TemporaryDirectory capture;
-    const std::string outPath = capture / "stdout";
-    const std::string errPath = capture / "stderr";
-    std::vector<std::string> words{ORVANE_FX_PROGRAM};
-    words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (auto& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-    int pipeEnds[2];
-    if (pipe(pipeEnds) != 0) throw std::runtime_error("pipe failed");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeEnds[0], STDIN_FILENO);
-    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
-    posix_spawn_file_actions_addclose(&actions, pipeEnds[1]);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeEnds[0]);
-    if (spawned != 0) {
+    if (input) {
+        close(pipeEnds[0]);
+        // A tool that stops reading early must fail the test, not kill it with SIGPIPE.
+        void (*previousHandler)(int) = std::signal(SIGPIPE, SIG_IGN);
+        for (std::size_t written = 0; spawned == 0 && written < input->size();) {
+            const ssize_t got = ::write(pipeEnds[1], input->data() + written, input->size() - written);
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) break;
+            written += static_cast<std::size_t>(got);
+        }
         close(pipeEnds[1]);
-        throw std::runtime_error("cannot start " + words[0]);
+        std::signal(SIGPIPE, previousHandler);
     }
-    // A tool that stops reading early must fail the test, not kill it with SIGPIPE.
-    void (*previousHandler)(int) = std::signal(SIGPIPE, SIG_IGN);
-    for (std::size_t written = 0; written < input.size();) {
-        const ssize_t got = ::write(pipeEnds[1], input.data() + written, input.size() - written);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
-        written += static_cast<std::size_t>(got);
-    }
-    close(pipeEnds[1]);
-    std::signal(SIGPIPE, previousHandler);
+    if (spawned != 0) throw std::runtime_error("cannot start " + words[0]);
     int raw = 0;
     waitpid(pid, &raw, 0);
     ToolRun run;
