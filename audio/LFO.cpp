@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "Sine.h"
+
 namespace orvane::audio {
 
 namespace {
@@ -59,9 +61,9 @@ void LFO::process(int sampleRate, float* output, unsigned int count) noexcept {
             current = nextPhase(current, currentFrequency, period);
         }
         phase = current;
-        // Independent per step: the angles and the scaling vectorise, the sinf calls overlap.
+        // Independent per step: the angles, sines and scaling go four at a time.
         for (unsigned int i = 0; i < steps; ++i) out[i] = angleOf(phases[i], currentPhaseOffset);
-        for (unsigned int i = 0; i < steps; ++i) out[i] = std::sin(out[i]);
+        sineInPlace(out, steps);
         for (unsigned int i = 0; i < steps; ++i) out[i] = out[i] * currentAmplitude + currentOffset;
     }
 }

@@ -3,8 +3,10 @@
 // full of subnormal values, as echoes leave when they die away).
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <memory>
 #include <random>
+#include <vector>
 
 #include "nodes/ChorusNode.h"
 #include "nodes/DelayNode.h"
@@ -90,6 +92,27 @@ void shapes(benchmark::internal::Benchmark* benchmark) {
     void Node##_decaying_tail(benchmark::State& state) { processBlocks<Node>(state, Signal::DecayingTail); } \
     BENCHMARK(Node##_noise)->Apply(shapes);                                                                  \
     BENCHMARK(Node##_decaying_tail)->Apply(shapes);
+
+// The yardstick of the modulated effects: one sinf call of the C library on the angles an
+// oscillator forms (a sweep over a whole cycle, as the chorus's second channel starts it).
+std::vector<float> oscillatorAngles() {
+    std::vector<float> angles(512);
+    for (std::size_t i = 0; i < angles.size(); ++i)
+        angles[i] = static_cast<float>(static_cast<double>(i) / 512.0 * 6.283185307179586 + 1.5707963267948966);
+    return angles;
+}
+
+void sinf_call(benchmark::State& state) {
+    const std::vector<float> angles = oscillatorAngles();
+    for (auto _ : state)
+        for (float angle : angles) {
+            float value = std::sin(angle);
+            benchmark::DoNotOptimize(value);
+        }
+    state.counters["ns_per_call"] = benchmark::Counter(static_cast<double>(state.iterations()) * 512 * 1e-9,
+                                                       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(sinf_call);
 
 ORVANE_NODE_BENCHMARKS(DelayNode)
 ORVANE_NODE_BENCHMARKS(PingPongDelayNode)
