@@ -33,6 +33,9 @@ run_suite() {  # NAME COMPILER [CMAKE ARGS...]
 }
 
 run_suite gcc g++
+echo "== lv2: the bundle's Turtle and what lilv reads of it"
+bash lv2/validate-bundle.sh build-gcc/lv2/orvane-audioeffects.lv2
+passed=$((passed + 1))  # the validation counts as one test
 # The reliability figures quoted in the README: blocks run and parameter changes made.
 build-gcc/tests/orvane_reliability_tests --gtest_brief=1 | grep '^\[reliability\]'
 run_suite clang clang++
