@@ -42,29 +42,57 @@ float LFO::process(int sampleRate) noexcept {
     return std::sin(angleOf(current, currentPhaseOffset)) * currentAmplitude + currentOffset;
 }
 
+// A store from another thread lands between pieces, as it could between single steps.
+LFO::Piece LFO::loadPiece() const noexcept {
+    return {amplitude.load(), offset.load(), phaseOffset.load(), frequency.load()};
+}
+
+// Independent per step: the angles, sines and scaling go four at a time.
+void LFO::shape(const float* phases, float* out, unsigned int steps, const Piece& piece) noexcept {
+    for (unsigned int i = 0; i < steps; ++i) out[i] = angleOf(phases[i], piece.phaseOffset);
+    sineInPlace(out, steps);
+    for (unsigned int i = 0; i < steps; ++i) out[i] = out[i] * piece.amplitude + piece.offset;
+}
+
 void LFO::process(int sampleRate, float* output, unsigned int count) noexcept {
     updatePeriod(sampleRate);
     float phases[maxStepsAtOnce];
     for (unsigned int start = 0; start < count; start += maxStepsAtOnce) {
         const unsigned int steps = count - start < maxStepsAtOnce ? count - start : maxStepsAtOnce;
-        float* const out = output + start;
-        // A store from another thread lands between pieces, as it could between single steps.
-        const float currentAmplitude = amplitude.load();
-        const float currentOffset = offset.load();
-        const float currentPhaseOffset = phaseOffset.load();
-        const float currentFrequency = frequency.load();
-        // Only the phase recurrence is sequential.
-        const float period = samplePeriod;
-        float current = phase;
+        const Piece piece = loadPiece();
+        float current = phase;  // only the phase recurrence is sequential
         for (unsigned int i = 0; i < steps; ++i) {
             phases[i] = current;
-            current = nextPhase(current, currentFrequency, period);
+            current = nextPhase(current, piece.frequency, samplePeriod);
         }
         phase = current;
-        // Independent per step: the angles, sines and scaling go four at a time.
-        for (unsigned int i = 0; i < steps; ++i) out[i] = angleOf(phases[i], currentPhaseOffset);
-        sineInPlace(out, steps);
-        for (unsigned int i = 0; i < steps; ++i) out[i] = out[i] * currentAmplitude + currentOffset;
+        shape(phases, output + start, steps, piece);
+    }
+}
+
+void LFO::process(LFO& first, LFO& second, int sampleRate, float* firstOutput, float* secondOutput,
+                  unsigned int count) noexcept {
+    first.updatePeriod(sampleRate);
+    second.updatePeriod(sampleRate);
+    float firstPhases[maxStepsAtOnce];
+    float secondPhases[maxStepsAtOnce];
+    for (unsigned int start = 0; start < count; start += maxStepsAtOnce) {
+        const unsigned int steps = count - start < maxStepsAtOnce ? count - start : maxStepsAtOnce;
+        const Piece firstPiece = first.loadPiece();
+        const Piece secondPiece = second.loadPiece();
+        // Two independent recurrences side by side: neither waits on the other's additions.
+        float firstPhase = first.phase;
+        float secondPhase = second.phase;
+        for (unsigned int i = 0; i < steps; ++i) {
+            firstPhases[i] = firstPhase;
+            secondPhases[i] = secondPhase;
+            firstPhase = nextPhase(firstPhase, firstPiece.frequency, first.samplePeriod);
+            secondPhase = nextPhase(secondPhase, secondPiece.frequency, second.samplePeriod);
+        }
+        first.phase = firstPhase;
+        second.phase = secondPhase;
+        first.shape(firstPhases, firstOutput + start, steps, firstPiece);
+        second.shape(secondPhases, secondOutput + start, steps, secondPiece);
     }
 }
 

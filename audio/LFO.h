@@ -35,6 +35,11 @@ public:
     /// runs first and the sines after, so that the sinf calls do not wait on each other.
     void process(int sampleRate, float* output, unsigned int count) noexcept;  // [audio thread]
 
+    /// Two distinct oscillators stepped count steps each, as process(sampleRate, output, count)
+    /// of each would step them; their phase recurrences run side by side.
+    static void process(LFO& first, LFO& second, int sampleRate, float* firstOutput, float* secondOutput,
+                        unsigned int count) noexcept;  // [audio thread]
+
     /// Steps process(sampleRate, ...) takes at once; longer runs go in pieces of this size.
     static constexpr unsigned int maxStepsAtOnce = 256;
 
@@ -44,6 +49,12 @@ public:
     static_assert(std::atomic<float>::is_always_lock_free);
 
 private:
+    struct Piece {  // the parameters as one piece of a block sees them
+        float amplitude, offset, phaseOffset, frequency;
+    };
+    Piece loadPiece() const noexcept;
+    // out[i] = sin(angleOf(phases[i])) * amplitude + offset for i < steps.
+    static void shape(const float* phases, float* out, unsigned int steps, const Piece& piece) noexcept;
     void updatePeriod(int sampleRate) noexcept;
     // The phase one step after current at the given frequency and sample period.
     static float nextPhase(float current, float frequencyNow, float period) noexcept;

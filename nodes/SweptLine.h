@@ -116,13 +116,25 @@ bool processChannelSweeps(AudioBus& inputBus, AudioBus& outputBus, DelayLineBank
     const auto rate = static_cast<float>(block.sampleRate);
     const float width = sweepWidth.load();
     const std::uint32_t channels = delayLines.channelsWithLines(block.channels);
+    const auto oscillatorRate = static_cast<int>(block.sampleRate);
     float sweep[maxSweptRun];
+    float nextSweep[maxSweptRun];
     for (std::uint32_t start = 0; start < block.frames; start += maxSweptRun) {
         const std::uint32_t steps = std::min(block.frames - start, maxSweptRun);
-        for (std::uint32_t channel = 0; channel < channels; ++channel) {
-            oscillators[channel].process(static_cast<int>(block.sampleRate), sweep, steps);
+        // Channels go in pairs, whose oscillators step side by side; a last odd one alone.
+        for (std::uint32_t channel = 0; channel < channels; channel += 2) {
+            const bool pair = channel + 1 < channels;
+            if (pair)
+                audio::LFO::process(oscillators[channel], oscillators[channel + 1], oscillatorRate, sweep, nextSweep,
+                                    steps);
+            else
+                oscillators[channel].process(oscillatorRate, sweep, steps);
             widenSweep(sweep, steps, width, rate);
             runSweptLine(delayLines[channel], output.getChannelData(channel) + start, sweep, steps, baseDelay, mix);
+            if (!pair) break;
+            widenSweep(nextSweep, steps, width, rate);
+            runSweptLine(delayLines[channel + 1], output.getChannelData(channel + 1) + start, nextSweep, steps,
+                         baseDelay, mix);
         }
     }
     return true;

@@ -133,102 +133,38 @@ TEST(LoadExtensionTest, LibraryWithoutExtensionIsRefused) {
     EXPECT_EQ(manager.getExtensions(), before);
 }
 
-TEST(LoadExtensionTest, NodeFromTheFactoryProcessesThroughTheHostInterface) {
-    for (const std::string type : {"PingPongDelay", "AudioEffects.PingPongDelay"}) {
-        SCOPED_TRACE(type);
-        std::unique_ptr<AudioNode> node = createEffect(type);
-        ASSERT_NE(node, nullptr);
-        EXPECT_EQ(node->getNumberOfInputBuses(), 1u);
-        EXPECT_EQ(node->getNumberOfOutputBuses(), 1u);
-
-        // Parameters through the host's properties.
-        EXPECT_EQ(node->getValue("delayMs").value(), OVAny(200u));
-        const Result<void> set = node->setValue("delayMs", OVAny(100u));
-        ASSERT_TRUE(set.ok()) << set.error();
-        EXPECT_EQ(node->getValue("delayMs").value(), OVAny(100u));
-        EXPECT_FALSE(node->setValue("delayMs", OVAny(-1)).ok());
-        EXPECT_FALSE(node->setValue("delay", OVAny(100u)).ok());
-        EXPECT_EQ(node->getValue("delayMs").value(), OVAny(100u));
-        EXPECT_EQ(node->getValue("dryMix").value(), OVAny(0.7f));
-        EXPECT_EQ(node->getValue("wetMix").value(), OVAny(0.3f));
-        EXPECT_EQ(node->getValue("enabled").value(), OVAny(true));
-
-        // Formats through the list-level operation.
-        AudioBusFormatList inputFormats{AudioBusFormat{48000, 2, 0}};
-        AudioBusFormatList outputFormats{AudioBusFormat{0, 0, 512}};
-        EXPECT_TRUE(node->setBusFormats(inputFormats, outputFormats));
-        EXPECT_EQ(inputFormats.front(), (AudioBusFormat{48000, 2, 512}));
-        EXPECT_EQ(outputFormats.front(), (AudioBusFormat{48000, 2, 512}));
-        AudioBusFormatList monoIn{AudioBusFormat{48000, 1, 512}};
-        AudioBusFormatList monoOut{AudioBusFormat{48000, 1, 512}};
-        EXPECT_FALSE(node->setBusFormats(monoIn, monoOut));
-
-        // Ten blocks of 512 frames with a left impulse at frame 0: 100 ms is 4800 frames.
-        constexpr std::uint32_t blockFrames = 512;
-        constexpr std::uint32_t blocks = 10;
-        AudioBuffer<float> input(2, blockFrames, 48000);
-        AudioBuffer<float> output(2, blockFrames, 48000);
-        std::vector<float> left;
-        std::vector<float> right;
-        for (std::uint32_t block = 0; block < blocks; ++block) {
-            for (std::uint32_t f = 0; f < blockFrames; ++f) {
-                input.setSample(0, f, block == 0 && f == 0 ? 1.0f : 0.0f);
-                input.setSample(1, f, 0.0f);
-            }
-            AudioBusList inputBuses{AudioBus(input)};
-            AudioBusList outputBuses{AudioBus(output)};
-            ASSERT_TRUE(node->process(inputBuses, outputBuses));
-            ASSERT_EQ(output.getNumberOfChannels(), 2u);
-            ASSERT_EQ(output.getNumberOfFrames(), blockFrames);
-            for (std::uint32_t f = 0; f < blockFrames; ++f) {
-                left.push_back(output.getSample(0, f));
-                right.push_back(output.getSample(1, f));
-            }
-        }
-        ASSERT_EQ(left.size(), 5120u);
-        EXPECT_EQ(left[0], 1.0f * 0.7f);
-        EXPECT_EQ(right[0], 0.0f);
-        for (std::size_t f = 1; f < 4800; ++f) {
-            ASSERT_EQ(left[f], 0.0f) << "left frame " << f;
-            ASSERT_EQ(right[f], 0.0f) << "right frame " << f;
-        }
-        // The echo: the left line held the impulse; the right line its feedback.
-        EXPECT_EQ(left[4800], 0.3f);
-        EXPECT_EQ(right[4800], (1.0f * 0.2f) * 0.3f);
-        for (std::size_t f = 4801; f < left.size(); ++f) {
-            ASSERT_EQ(left[f], 0.0f) << "left frame " << f;
-            ASSERT_EQ(right[f], 0.0f) << "right frame " << f;
-        }
-
-        // Lists that do not hold exactly one bus each are refused.
-        AudioBusList none;
-        AudioBusList one{AudioBus(output)};
-        EXPECT_FALSE(node->process(none, one));
-        AudioBusList two{AudioBus(input), AudioBus(input)};
-        EXPECT_FALSE(node->process(two, one));
-    }
-}
-
+// A host that links only the SDK reaches every type by name, agrees formats and runs blocks
+// through the list-level interface; the ping-pong delay's echo arrives where it should.
 TEST(LoadExtensionTest, EveryTypeRunsThroughTheHostInterface) {
     for (const std::string type : {"Delay", "PingPongDelay", "Vibrato", "Flanger", "Chorus"}) {
         SCOPED_TRACE(type);
         std::unique_ptr<AudioNode> node = createEffect("AudioEffects." + type);
         ASSERT_NE(node, nullptr);
-        AudioBusFormatList inputFormats{AudioBusFormat{44100, 2, 256}};
-        AudioBusFormatList outputFormats{AudioBusFormat{44100, 2, 256}};
-        EXPECT_TRUE(node->setBusFormats(inputFormats, outputFormats));
-        AudioBuffer<float> input(2, 256, 44100);
-        AudioBuffer<float> output;
-        for (std::uint32_t f = 0; f < 256; ++f) {
-            input.setSample(0, f, 0.25f);
-            input.setSample(1, f, -0.25f);
+        if (type == "PingPongDelay") {
+            ASSERT_TRUE(node->setValue("delayMs", OVAny(10u)).ok());
         }
+        AudioBusFormatList inputFormats{AudioBusFormat{48000, 2, 0}};
+        AudioBusFormatList outputFormats{AudioBusFormat{0, 0, 512}};
+        EXPECT_TRUE(node->setBusFormats(inputFormats, outputFormats));
+        EXPECT_EQ(outputFormats.front(), (AudioBusFormat{48000, 2, 512}));
+        AudioBuffer<float> input(2, 512, 48000);
+        AudioBuffer<float> output;
+        input.setSample(0, 0, 1.0f);
         AudioBusList inputBuses{AudioBus(input)};
         AudioBusList outputBuses{AudioBus(output)};
-        for (int block = 0; block < 4; ++block) ASSERT_TRUE(node->process(inputBuses, outputBuses));
+        ASSERT_TRUE(node->process(inputBuses, outputBuses));
         EXPECT_EQ(output.getNumberOfChannels(), 2u);
-        EXPECT_EQ(output.getNumberOfFrames(), 256u);
-        EXPECT_EQ(output.getSampleRate(), 44100u);
+        EXPECT_EQ(output.getNumberOfFrames(), 512u);
+        if (type == "PingPongDelay") {  // 10 ms is 480 frames: the left echo, then its feedback on the right
+            EXPECT_EQ(output.getSample(0, 0), 0.7f);
+            EXPECT_EQ(output.getSample(0, 480), 0.3f);
+            EXPECT_EQ(output.getSample(1, 480), (1.0f * 0.2f) * 0.3f);
+        }
+        // Lists that do not hold exactly one bus each are refused.
+        AudioBusList none;
+        EXPECT_FALSE(node->process(none, outputBuses));
+        AudioBusList two{AudioBus(input), AudioBus(input)};
+        EXPECT_FALSE(node->process(two, outputBuses));
     }
 }
 

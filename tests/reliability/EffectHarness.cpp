@@ -75,7 +75,39 @@ void setSweepParameter(Node& node, std::string_view name, double value) {
     if (name == "frequency") node.setFrequency(static_cast<float>(value));
 }
 
+template <typename Node>
+double getDelayParameter(Node& node, std::string_view name) {
+    if (name == "enabled") return node.getIsEnabled();
+    if (name == "delayMs") return node.getDelayMs();
+    if (name == "dryMix") return node.getDryMix();
+    if (name == "wetMix") return node.getWetMix();
+    return node.getFeedbackLevel();
+}
+
+template <typename Node>
+double getSweepParameter(Node& node, std::string_view name) {
+    if (name == "enabled") return node.getIsEnabled();
+    if (name == "sweepWidth") return node.getSweepWidth();
+    return node.getFrequency();
+}
+
 }  // namespace
+
+double getParameter(SingleBusAudioProcessorNode& node, EffectType type, std::string_view name) {
+    switch (type) {
+        case EffectType::Delay:
+            return getDelayParameter(dynamic_cast<DelayNode&>(node), name);
+        case EffectType::PingPongDelay:
+            return getDelayParameter(dynamic_cast<PingPongDelayNode&>(node), name);
+        case EffectType::Chorus:
+            return getSweepParameter(dynamic_cast<ChorusNode&>(node), name);
+        case EffectType::Flanger:
+            return getSweepParameter(dynamic_cast<FlangerNode&>(node), name);
+        case EffectType::Vibrato:
+            return getSweepParameter(dynamic_cast<VibratoNode&>(node), name);
+    }
+    return 0.0;
+}
 
 void setParameter(SingleBusAudioProcessorNode& node, EffectType type, std::string_view name, double value) {
     ++harnessCounters().parameterChanges;

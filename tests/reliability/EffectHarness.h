@@ -34,6 +34,9 @@ const std::vector<std::string>& parameterNames(EffectType type);
 /// count itself; for enabled any non-zero value means on.
 void setParameter(SingleBusAudioProcessorNode& node, EffectType type, std::string_view name, double value);
 
+/// Reads a parameter through the node's accessor (enabled as 0 or 1).
+double getParameter(SingleBusAudioProcessorNode& node, EffectType type, std::string_view name);
+
 /// Sets a parameter through the ping-pong delay's host property; answers whether it was accepted.
 bool setProperty(SingleBusAudioProcessorNode& node, std::string_view name, double value);
 

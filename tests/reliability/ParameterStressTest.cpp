@@ -46,6 +46,7 @@ void stress(EffectType type, bool inRangeOnly) {
                 (void)node->getValue(name);
             } else {
                 setParameter(*node, type, name, value);
+                (void)getParameter(*node, type, name);
             }
         }
     };

@@ -1,38 +1,29 @@
 #pragma once
 
-// Helpers for the effect-node tests: deterministic signals, blocks the Blocks.h helpers cannot
-// express (in-place buses, channel-less blocks), bit-exact comparison, and plain re-statements
-// of the delay line and sweep oscillator that the reference models of the nodes are built from.
+// Signals, one-block runs, bit-exact comparison, and plain sample-by-sample models of the
+// five nodes written straight from their formulas.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstdint>
-#include <memory>
 #include <string>
-#include <thread>
+#include <string_view>
 #include <vector>
-
-#if defined(__SSE__) || defined(__x86_64__)
-#include <xmmintrin.h>
-#endif
 
 #include "host/AudioBuffer.h"
 #include "host/AudioBus.h"
-#include "host/AudioBusFormat.h"
 #include "host/SingleBusAudioProcessorNode.h"
 #include "nodes/DenormalGuard.h"
+#include "reliability/EffectHarness.h"
 #include "support/Blocks.h"
 
-namespace orvane::nodetesting {
-
-using testing::Channels;
+namespace orvane::testing {
 
 /// channels x frames of deterministic noise in [-1, 1), different for every seed.
-inline Channels noise(std::size_t channels, std::size_t frames, std::uint32_t seed) {
+inline Channels noise(std::size_t channels, std::size_t frames, std::uint32_t seed, float scale = 1.0f) {
     std::uint64_t state = 0x9E3779B97F4A7C15ull ^ (std::uint64_t{seed} * 0xD1B54A32D192ED03ull);
     Channels signal(channels, std::vector<float>(frames));
     for (auto& channel : signal)
@@ -40,48 +31,12 @@ inline Channels noise(std::size_t channels, std::size_t frames, std::uint32_t se
             state ^= state << 13;
             state ^= state >> 7;
             state ^= state << 17;
-            sample = static_cast<float>(static_cast<std::int64_t>(state >> 40) - (1 << 23)) / 8388608.0f;
+            sample = scale * (static_cast<float>(static_cast<std::int64_t>(state >> 40) - (1 << 23)) / 8388608.0f);
         }
     return signal;
 }
 
-/// Every sample multiplied by factor (in float).
-inline Channels scaled(Channels signal, float factor) {
-    for (auto& channel : signal)
-        for (float& sample : channel) sample *= factor;
-    return signal;
-}
-
-/// Whether any sample is subnormal: the tiny values that flushing to zero would lose.
-/// The processor's floating-point control word (MXCSR on x86; 0 where not read).
-inline unsigned int floatingPointMode() {
-#if defined(__SSE__) || defined(__x86_64__)
-    return _mm_getcsr();
-#else
-    return 0;
-#endif
-}
-
-/// Runs f in the mode process() runs in, subnormals flushed to zero, and answers its result.
-template <typename F>
-auto flushingSubnormals(F&& f) {
-    const orvane::extensions::audioeffects::DenormalGuard guard;
-    return f();
-}
-
-inline bool hasSubnormal(const Channels& signal) {
-    for (const auto& channel : signal)
-        for (float sample : channel)
-            if (std::fpclassify(sample) == FP_SUBNORMAL) return true;
-    return false;
-}
-
-/// channels x frames of silence.
-inline Channels silence(std::size_t channels, std::size_t frames) {
-    return Channels(channels, std::vector<float>(frames, 0.0f));
-}
-
-/// The first `channels` channels of frames [start, start + length) of signal.
+/// Frames [start, start + length) of the first `channels` channels.
 inline Channels slice(const Channels& signal, std::size_t channels, std::size_t start, std::size_t length) {
     Channels part(channels);
     for (std::size_t c = 0; c < channels; ++c)
@@ -90,187 +45,93 @@ inline Channels slice(const Channels& signal, std::size_t channels, std::size_t 
     return part;
 }
 
-/// Runs one block with one buffer serving as input and output bus at once.
-inline Channels processInPlace(SingleBusAudioProcessorNode& node, const Channels& input, std::uint32_t sampleRate) {
-    AudioBuffer<float> buffer = testing::makeBuffer(input, sampleRate);
-    AudioBus bus(buffer);
-    EXPECT_TRUE(node.process(bus, bus));
-    return testing::toChannels(buffer);
-}
-
-/// Runs one block of the given shape whose samples are all 0 (channels may be 0 while frames
-/// is not, which Blocks.h cannot express); answers the output buffer.
-inline AudioBuffer<float> processShape(SingleBusAudioProcessorNode& node, std::uint32_t channels, std::uint32_t frames,
-                                       std::uint32_t sampleRate) {
-    AudioBuffer<float> in(channels, frames, sampleRate);
-    AudioBuffer<float> out(3, 7, 1);  // another shape: the node must make it the input's
+/// One block of `frames` frames (the input may hold no channels) through the node, with one
+/// buffer as both buses or with an output of another shape that the node must take over.
+inline Channels runBlock(SingleBusAudioProcessorNode& node, const Channels& input, std::size_t frames,
+                         std::uint32_t rate, bool inPlace) {
+    AudioBuffer<float> in(static_cast<std::uint32_t>(input.size()), static_cast<std::uint32_t>(frames), rate);
+    for (std::uint32_t c = 0; c < input.size(); ++c)
+        for (std::uint32_t f = 0; f < frames; ++f) in.setSample(c, f, input[c][f]);
+    AudioBuffer<float> other(3, 7, 1);
+    AudioBuffer<float>& out = inPlace ? in : other;
     AudioBus inBus(in);
     AudioBus outBus(out);
     EXPECT_TRUE(node.process(inBus, outBus));
-    return out;
+    EXPECT_EQ(out.getNumberOfFrames(), frames);
+    EXPECT_EQ(out.getSampleRate(), rate);
+    return toChannels(out);
 }
 
-/// Bit pattern of a float: NaNs compare equal to themselves, -0 differs from +0.
-inline std::uint32_t bitsOf(float value) { return std::bit_cast<std::uint32_t>(value); }
-
-/// Whether both hold the same shape and the same bit pattern in every sample. Reports the first
-/// difference (with `what` naming the context) as a test failure.
-inline bool expectSameBits(const Channels& actual, const Channels& expected, const std::string& what = "") {
-    if (actual.size() != expected.size()) {
-        ADD_FAILURE() << what << ": " << actual.size() << " channels, expected " << expected.size();
-        return false;
-    }
+/// Same shape and the same bits everywhere; any NaN matches any NaN (which NaN an operation
+/// on two of them gives depends on the operand order the compiler picks).
+inline ::testing::AssertionResult sameBits(const Channels& actual, const Channels& expected) {
+    if (actual.size() != expected.size())
+        return ::testing::AssertionFailure() << actual.size() << " channels, expected " << expected.size();
     for (std::size_t c = 0; c < actual.size(); ++c) {
-        if (actual[c].size() != expected[c].size()) {
-            ADD_FAILURE() << what << ": channel " << c << " has " << actual[c].size() << " frames, expected "
-                          << expected[c].size();
-            return false;
+        if (actual[c].size() != expected[c].size())
+            return ::testing::AssertionFailure() << "channel " << c << ": " << actual[c].size() << " frames";
+        for (std::size_t f = 0; f < actual[c].size(); ++f) {
+            const float a = actual[c][f], e = expected[c][f];
+            if (std::bit_cast<std::uint32_t>(a) != std::bit_cast<std::uint32_t>(e) && !(std::isnan(a) && std::isnan(e)))
+                return ::testing::AssertionFailure()
+                       << "channel " << c << " frame " << f << ": " << a << ", expected " << e;
         }
-        for (std::size_t f = 0; f < actual[c].size(); ++f)
-            if (bitsOf(actual[c][f]) != bitsOf(expected[c][f])) {
-                ADD_FAILURE() << what << ": channel " << c << " frame " << f << " is " << actual[c][f] << ", expected "
-                              << expected[c][f];
-                return false;
-            }
     }
-    return true;
+    return ::testing::AssertionSuccess();
 }
 
-/// Indices of the non-zero samples of one channel.
-inline std::vector<std::size_t> nonZeroFrames(const std::vector<float>& channel) {
-    std::vector<std::size_t> frames;
-    for (std::size_t f = 0; f < channel.size(); ++f)
-        if (channel[f] != 0.0f) frames.push_back(f);
-    return frames;
-}
-
-/// Joins blocks of the same channel count end to end.
-inline void append(Channels& all, const Channels& block) {
-    if (all.empty()) all.resize(block.size());
-    for (std::size_t c = 0; c < block.size(); ++c) all[c].insert(all[c].end(), block[c].begin(), block[c].end());
-}
-
-/// Processes `blocks` stereo blocks of noise at 48 kHz while another thread keeps calling
-/// change(i) for i = 0, 1, ...; expects every output sample to be finite.
-template <typename Change>
-void processWhileChanging(SingleBusAudioProcessorNode& node, Change change, std::uint32_t blocks) {
-    std::atomic<bool> done{false};
-    std::atomic<unsigned int> changes{0};
-    std::thread writer([&] {
-        for (unsigned int i = 0; !done.load() || i < 100; ++i) {
-            change(i);
-            changes.store(i + 1);
-        }
-    });
-    const Channels input = noise(2, 256, 12345);
-    std::size_t nonFinite = 0;
-    for (std::uint32_t block = 0; block < blocks; ++block) {
-        const Channels output = testing::processBlock(node, input, 48000);
-        for (const auto& channel : output)
-            for (float sample : channel)
-                if (!std::isfinite(sample)) ++nonFinite;
-    }
-    done.store(true);
-    writer.join();
-    EXPECT_EQ(nonFinite, 0u);
-    EXPECT_GE(changes.load(), 100u);
-}
-
-/// Format of one block of a scripted run.
-struct BlockFormat {
-    std::uint32_t sampleRate = 48000;
-    std::uint32_t channels = 2;
-};
-
-/// Runs signal (whose channel count bounds every block's) through node and model in blocks of
-/// blockSize frames. Before each block, prepare(blockIndex) applies the same parameter changes
-/// to node and model and answers the block's format. Every output sample must match the model
-/// bit for bit; the run stops at the first block that differs. With inPlace the node processes
-/// each block with one buffer as both buses.
-template <typename Model, typename Prepare>
-void expectMatchesModel(SingleBusAudioProcessorNode& node, Model& model, const Channels& signal,
-                        std::uint32_t blockSize, Prepare prepare, bool inPlace = false) {
-    const std::size_t frames = signal.front().size();
-    std::size_t index = 0;
-    for (std::size_t start = 0; start < frames; start += blockSize, ++index) {
-        const std::size_t length = std::min<std::size_t>(blockSize, frames - start);
-        const BlockFormat format = prepare(index);
-        const Channels input = slice(signal, format.channels, start, length);
-        const Channels expected = model.process(input, format.sampleRate);
-        const Channels actual = inPlace ? processInPlace(node, input, format.sampleRate)
-                                        : testing::processBlock(node, input, format.sampleRate);
-        if (!expectSameBits(actual, expected,
-                            "block " + std::to_string(index) + " of size " + std::to_string(blockSize) +
-                                " from frame " + std::to_string(start)))
-            return;
-    }
-}
-
-/// A ring of 48000 floats with the write/read pointer arithmetic and linear interpolation of a
-/// delay line, written out plainly.
-struct ReferenceLine {
+/// A 48000-slot delay line, its positions wrapped as a ring wraps them.
+struct ModelLine {
     static constexpr int capacity = 48000;
     std::vector<float> data = std::vector<float>(capacity, 0.0f);
-    int writePointer = 0;
-    int readPointer = 0;
+    int write = 0;
+    int read = 0;
 
-    static int wrap(long long position) {
-        const long long slot = (position + capacity) % capacity;
-        return static_cast<int>(slot < 0 ? slot + capacity : slot);
-    }
-    void reset() {
-        data.assign(capacity, 0.0f);
-        writePointer = 0;
-        readPointer = 0;
-    }
-    float interpolate(float position) const {
+    static int wrap(long long position) { return static_cast<int>(((position % capacity) + capacity) % capacity); }
+    float& at(long long slot) { return data[static_cast<std::size_t>(wrap(slot))]; }
+    /// Linear interpolation: floor, the earlier slot weighted by 1 - frac in double.
+    float interpolate(float position) {
         const float base = std::floor(position);
         const float frac = position - base;
-        const int i = static_cast<int>(base);
-        const float upper = frac * data[static_cast<std::size_t>(wrap(i + 1LL))];
-        return static_cast<float>(static_cast<double>(data[static_cast<std::size_t>(wrap(i))]) *
-                                      (1.0 - static_cast<double>(frac)) +
+        const auto index = static_cast<long long>(base);
+        const float upper = frac * at(index + 1);
+        return static_cast<float>(static_cast<double>(at(index)) * (1.0 - static_cast<double>(frac)) +
                                   static_cast<double>(upper));
     }
-    /// The swept read position baseDelay + sweep slots behind the write pointer; a sweep that
-    /// makes it non-finite reads as no sweep.
+    /// baseDelay + sweep slots behind the writer, reduced with fmodf; a non-finite one reads no sweep.
     float sweptPosition(float sweep, float baseDelay) const {
-        const auto cap = static_cast<float>(capacity);
-        float position = std::fmod(((static_cast<float>(writePointer) - sweep) - baseDelay) + cap, cap);
-        if (!std::isfinite(position))
-            position = std::fmod(((static_cast<float>(writePointer) - 0.0f) - baseDelay) + cap, cap);
-        return position;
+        const auto size = static_cast<float>(capacity);
+        const float position = std::fmod(((static_cast<float>(write) - sweep) - baseDelay) + size, size);
+        return std::isfinite(position) ? position
+                                       : std::fmod(((static_cast<float>(write) - 0.0f) - baseDelay) + size, size);
     }
 };
 
-/// A sine oscillator stepped once per sample, written out plainly (frequencies 0 ... rate).
-struct ReferenceOscillator {
+/// The sine oscillator: period 1/rate rounded to float (0 for rates of 0 or below), one cycle
+/// taken off at 1.0, a phase that leaves [0, 1) brought back whole cycles (held when not finite).
+struct ModelOscillator {
     float frequency = 10.0f;
     float amplitude = 1.0f;
     float offset = 0.0f;
     float phaseOffset = 0.0f;
     float phase = 0.0f;
-    int cachedSampleRate = 0;
-    float samplePeriod = 0.0f;
-
-    /// The oscillators of the sweep effects: over [0, 1], channel i a quarter cycle ahead of i - 1.
-    static ReferenceOscillator sweep(float hertz, std::uint32_t channel) {
-        ReferenceOscillator oscillator;
-        oscillator.frequency = hertz;
-        oscillator.amplitude = 0.5f;
-        oscillator.offset = 0.5f;
-        oscillator.phaseOffset = static_cast<float>(channel * 1.5707963267948966);
-        return oscillator;
-    }
+    int rate = 0;
+    float period = 0.0f;
 
     float step(int sampleRate) {
-        if (sampleRate != cachedSampleRate) {
-            samplePeriod = sampleRate > 0 ? static_cast<float>(1.0 / sampleRate) : 0.0f;
-            cachedSampleRate = sampleRate;
+        if (sampleRate != rate) {
+            period = sampleRate > 0 ? static_cast<float>(1.0 / sampleRate) : 0.0f;
+            rate = sampleRate;
         }
         const float current = phase;
-        float next = frequency * samplePeriod + current;
+        float next = frequency * period + current;
         if (next >= 1.0f) next -= 1.0f;
+        if (!std::isfinite(next)) {
+            next = current;
+        } else if (next < 0.0f || next >= 1.0f) {
+            next -= std::floor(next);
+            if (next >= 1.0f) next = 0.0f;
+        }
         phase = next;
         const auto angle =
             static_cast<float>(static_cast<double>(current) * 6.283185307179586 + static_cast<double>(phaseOffset));
@@ -278,56 +139,134 @@ struct ReferenceOscillator {
     }
 };
 
-/// Runs fresh nodes and models (from makeNode and makeModel) through signal in blocks of 1,
-/// 17 and 512 frames, with separate buffers and in place, applying each scripted event
-/// (frame, apply(node, model, format)) before the first block starting at or after its frame.
-template <typename Event, typename MakeNode, typename MakeModel>
-void expectMatchesModelUnderScript(const Channels& signal, const std::vector<Event>& script, MakeNode makeNode,
-                                   MakeModel makeModel) {
-    for (bool inPlace : {false, true})
-        for (std::uint32_t blockSize : {1u, 17u, 512u}) {
-            SCOPED_TRACE(::testing::Message() << "block size " << blockSize << (inPlace ? " in place" : ""));
-            auto node = makeNode();
-            auto model = makeModel();
-            std::size_t next = 0;
-            BlockFormat current;
-            expectMatchesModel(
-                *node, model, signal, blockSize,
-                [&](std::size_t index) {
-                    const std::size_t start = index * blockSize;
-                    while (next < script.size() && script[next].frame <= start)
-                        script[next++].apply(*node, model, current);
-                    return current;
-                },
-                inPlace);
+/// One node of any type written out plainly. The swept nodes share one model; they differ in
+/// the base delay, what enters the line and leaves it, and one oscillator per channel or shared.
+class NodeModel {
+public:
+    NodeModel(EffectType nodeType, unsigned int built)
+        : type(nodeType), lines(nodeType == EffectType::PingPongDelay ? 2 : built) {
+        const bool vibrato = type == EffectType::Vibrato;
+        const float hertz = type == EffectType::Chorus ? 0.2f : type == EffectType::Flanger ? 0.4f : 4.0f;
+        width = type == EffectType::Chorus ? 0.025f : type == EffectType::Flanger ? 0.005f : 0.01f;
+        baseDelay = type == EffectType::Chorus ? 1002.0f : type == EffectType::Flanger ? 2.0f : 1.0f;
+        for (unsigned int c = 0; c < (vibrato ? 1 : built); ++c)
+            oscillators.push_back({hertz, 0.5f, 0.5f, static_cast<float>(c * 1.5707963267948966)});
+    }
+
+    /// The same conversions as testing::setParameter.
+    void set(std::string_view name, double value) {
+        if (name == "enabled") enabled = value != 0.0;
+        if (name == "delayMs") delayMs = static_cast<unsigned int>(value);
+        if (name == "dryMix") dry = static_cast<float>(value);
+        if (name == "wetMix") wet = static_cast<float>(value);
+        if (name == "feedbackLevel") feedback = static_cast<float>(value);
+        if (name == "sweepWidth") width = static_cast<float>(value);
+        if (name == "frequency")
+            for (auto& oscillator : oscillators) oscillator.frequency = static_cast<float>(value);
+    }
+
+    /// Subnormals are flushed as process() flushes them.
+    Channels process(const Channels& input, std::size_t frames, std::uint32_t rate) {
+        const extensions::audioeffects::DenormalGuard guard;
+        Channels output = input;
+        if (!enabled) return output;
+        if (type == EffectType::Delay) echo(output, frames, rate);
+        if (type == EffectType::PingPongDelay) pingPong(output, frames, rate);
+        if (type != EffectType::Delay && type != EffectType::PingPongDelay) sweep(output, frames, rate);
+        return output;
+    }
+
+private:
+    std::uint32_t delaySamples(std::uint32_t rate) const {
+        const double exact = static_cast<double>(delayMs) * (static_cast<double>(rate) / 1000.0);
+        return exact >= 48000.0 ? 48000u : static_cast<std::uint32_t>(exact);
+    }
+    bool formatChanged(std::uint32_t rate, std::size_t channels) {
+        if (rate == lastRate && channels == lastChannels) return false;
+        lines.assign(lines.size(), ModelLine{});
+        lastRate = rate;
+        lastChannels = channels;
+        return true;
+    }
+
+    void echo(Channels& io, std::size_t frames, std::uint32_t rate) {
+        if (delayMs == 0) return;
+        if (formatChanged(rate, io.size()) || delayMs != lastDelayMs) {
+            for (auto& line : lines)
+                line.read = ModelLine::wrap(line.write - static_cast<long long>(delaySamples(rate)));
+            lastDelayMs = delayMs;
         }
-}
+        for (std::size_t f = 0; f < frames; ++f)
+            for (std::size_t c = 0; c < std::min(io.size(), lines.size()); ++c) {
+                ModelLine& line = lines[c];
+                const float x = io[c][f];
+                const float delayed = line.at(line.read);
+                line.at(line.write) = feedback * delayed + x;
+                line.write = ModelLine::wrap(line.write + 1LL);
+                line.read = ModelLine::wrap(line.read + 1LL);
+                io[c][f] = delayed * wet + x * dry;
+            }
+    }
 
-/// Runs a model (anything with process(const Channels&, std::uint32_t)) block by block,
-/// the way processInBlocks runs a node.
-template <typename Model>
-Channels modelInBlocks(Model& model, const Channels& input, std::uint32_t sampleRate, std::size_t blockSize) {
-    Channels output;
-    const std::size_t frames = input.front().size();
-    for (std::size_t start = 0; start < frames; start += blockSize)
-        append(output,
-               model.process(slice(input, input.size(), start, std::min(blockSize, frames - start)), sampleRate));
-    return output;
-}
+    void pingPong(Channels& io, std::size_t frames, std::uint32_t rate) {
+        if (delayMs == 0) return;
+        if (rate != lastRate || delayMs != lastDelayMs) {
+            length = delaySamples(rate);
+            lastRate = rate;
+            lastDelayMs = delayMs;
+        }
+        if (length == 0) return;
+        std::vector<float>& left = lines[0].data;
+        std::vector<float>& right = lines[1].data;
+        for (std::size_t f = 0; f < frames; ++f) {
+            const std::uint32_t p = position;
+            for (std::size_t c = 0; c < io.size(); ++c) {
+                std::vector<float>& own = c == 0 ? left : right;
+                const std::vector<float>& other = c == 0 ? right : left;
+                const float x = io[c][f];
+                const float y = x * dry + own[p] * wet;
+                own[p] = other[p] * feedback + x;
+                io[c][f] = y;
+            }
+            position = (p + 1) % length;
+        }
+    }
 
-inline AudioBusFormat format(std::uint32_t sampleRate, std::uint32_t channels, std::uint32_t frames) {
-    AudioBusFormat result;
-    result.sampleRate = sampleRate;
-    result.numberOfChannels = channels;
-    result.numberOfFrames = frames;
-    return result;
-}
+    void sweep(Channels& io, std::size_t frames, std::uint32_t rate) {
+        const bool vibrato = type == EffectType::Vibrato;
+        formatChanged(rate, io.size());
+        if (frames == 0) return;
+        if (io.empty()) {
+            if (vibrato)
+                for (std::size_t f = 0; f < frames; ++f) oscillators[0].step(static_cast<int>(rate));
+            return;
+        }
+        const auto fs = static_cast<float>(rate);
+        float d = 0.0f;
+        for (std::size_t f = 0; f < frames; ++f) {
+            if (vibrato) d = (oscillators[0].step(static_cast<int>(rate)) * width) * fs;
+            for (std::size_t c = 0; c < std::min(io.size(), lines.size()); ++c) {
+                ModelLine& line = lines[c];
+                if (!vibrato) d = (oscillators[c].step(static_cast<int>(rate)) * width) * fs;
+                const float x = io[c][f];
+                if (vibrato) line.at(line.write) = x;
+                const float y = line.interpolate(line.sweptPosition(d, baseDelay));
+                if (type == EffectType::Chorus) line.at(line.write) = x;
+                if (type == EffectType::Flanger) line.at(line.write) = 0.6f * y + x;
+                line.write = ModelLine::wrap(line.write + 1LL);
+                io[c][f] = vibrato ? y : y * 0.8f + x;
+            }
+        }
+    }
 
-inline bool allFinite(const Channels& channels) {
-    for (const auto& channel : channels)
-        for (float sample : channel)
-            if (!std::isfinite(sample)) return false;
-    return true;
-}
+    EffectType type;
+    std::vector<ModelLine> lines;
+    std::vector<ModelOscillator> oscillators;
+    bool enabled = true;
+    unsigned int delayMs = 200;
+    float dry = 0.7f, wet = 0.3f, feedback = 0.2f, width = 0.0f, baseDelay = 0.0f;
+    std::uint32_t lastRate = 0, lastDelayMs = 0, length = 0, position = 0;
+    std::size_t lastChannels = 0;
+};
 
-}  // namespace orvane::nodetesting
+}  // namespace orvane::testing

@@ -1,0 +1,412 @@
+// The delay line and the oscillator, and the fast paths against the plain formulas they
+// replace, bit for bit: block steps against single steps, four-wide swept reads (compare and
+// subtract instead of fmodf, paired slot loads, the blend in double) against fmodf and the
+// plain interpolation, at the boundaries.
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+#include "audio/CircularBuffer.h"
+#include "audio/LFO.h"
+#include "audio/SweptRead.h"
+#include "support/NodeTesting.h"
+
+namespace orvane::audio {
+namespace {
+
+using testing::ModelOscillator;
+
+constexpr float nan = std::numeric_limits<float>::quiet_NaN();
+constexpr float inf = std::numeric_limits<float>::infinity();
+
+std::uint32_t bitsOf(float value) { return std::bit_cast<std::uint32_t>(value); }
+
+// Equal bits, or both NaN (which NaN comes out of two depends on the operand order).
+::testing::AssertionResult sameFloat(float actual, float expected) {
+    if (bitsOf(actual) == bitsOf(expected) || (std::isnan(actual) && std::isnan(expected)))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << actual << " vs " << expected;
+}
+
+float blend(float earlier, float later, float frac) {
+    return static_cast<float>(static_cast<double>(earlier) * (1.0 - static_cast<double>(frac)) +
+                              static_cast<double>(frac * later));
+}
+
+// A ring of capacity slots of noise.
+CircularBuffer noiseRing(int capacity, unsigned int seed) {
+    CircularBuffer ring(capacity);
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<float> noise(-1.0f, 1.0f);
+    for (int k = 0; k < capacity; ++k) ring.data[k] = noise(random);
+    return ring;
+}
+
+// ---------------------------------------------------------------------------------------
+// Delay line
+
+// Also beyond the contract (below -capacity, INT_MIN, INT_MAX): the congruent slot.
+TEST(CircularBufferTest, PointersWrapIntoTheRing) {
+    enum Op { SetRead, SetWrite, StepRead, StepWrite };
+    struct Row {
+        Op op;
+        int start, argument;
+        long long expected;
+    };
+    const Row rows[] = {
+        {SetRead, 0, -1, 47999},        {SetRead, 0, 48000, 0},
+        {SetRead, 0, -48000, 0},        {SetRead, 0, 48001, 1},
+        {SetRead, 0, -47999, 1},        {SetWrite, 0, -1, 47999},
+        {SetWrite, 0, 12345, 12345},    {StepWrite, 47999, 1, 0},
+        {StepRead, 0, -1, 47999},       {StepRead, 1, 48000, 1},
+        {StepRead, 1, -48000, 1},       {StepWrite, 0, -3, 47997},
+        {SetRead, 0, -48001, 47999},    {SetWrite, 0, INT_MIN, 36352},
+        {SetRead, 0, INT_MAX, 11647},   {StepRead, 47999, INT_MAX, 11646},
+        {StepWrite, 0, INT_MIN, 36352},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message() << "op " << row.op << " from " << row.start << " by " << row.argument);
+        CircularBuffer line(48000);
+        line.readPointer = line.writePointer = row.start;
+        const bool read = row.op == SetRead || row.op == StepRead;
+        if (row.op == SetRead) line.setReadPointer(row.argument);
+        if (row.op == SetWrite) line.setWritePointer(row.argument);
+        if (row.op == StepRead) line.stepReadPointer(row.argument);
+        if (row.op == StepWrite) line.stepWritePointer(row.argument);
+        EXPECT_EQ(read ? line.readPointer : line.writePointer, row.expected);
+        EXPECT_EQ(read ? line.writePointer : line.readPointer, row.start);  // the other one stays
+    }
+}
+
+TEST(CircularBufferTest, ReadsWritesFillLevelAndReset) {
+    CircularBuffer line = noiseRing(48000, 1);
+    line.setReadPointer(17);
+    line.setWritePointer(40000);
+    EXPECT_EQ(line.readSample(-1), line.data[47999]);  // absolute slots, whatever the pointers
+    EXPECT_EQ(line.readSample(48000), line.data[0]);
+    EXPECT_EQ(line.readSample(), line.data[17]);
+    line.writeSample(0.25f);
+    line.writeSample(-0.5f);  // without a step only the second stays
+    EXPECT_EQ(line.data[40000], -0.5f);
+    EXPECT_EQ(line.data[40001], line.readSample(40001));
+    EXPECT_EQ(line.writePointer, 40000);
+    EXPECT_EQ(line.readPointer, 17);
+
+    const int fills[][3] = {{5, 10, 47995}, {10, 5, 5}, {10, 10, 0}};
+    for (const auto& [write, read, fill] : fills) {
+        line.setWritePointer(write);
+        line.setReadPointer(read);
+        EXPECT_EQ(line.getFillLevel(), fill) << write << " " << read;
+    }
+    for (int delay : {0, 1, 4800, 47999}) {
+        line.setWritePointer(47990);
+        line.setReadPointer(line.writePointer - delay);
+        for (int frame = 0; frame < 20; ++frame) {
+            ASSERT_EQ(line.getFillLevel(), delay) << frame;
+            line.stepWritePointer(1);
+            line.stepReadPointer(1);
+        }
+    }
+
+    const float* storage = line.data;
+    line.reset();
+    EXPECT_EQ(line.data, storage);
+    EXPECT_EQ(line.readPointer, 0);
+    EXPECT_EQ(line.writePointer, 0);
+    for (int k = 0; k < 48000; ++k) ASSERT_EQ(line.data[k], 0.0f) << k;
+}
+
+TEST(CircularBufferTest, InterpolatesBetweenNeighbouringSlots) {
+    struct Row {
+        int capacity;
+        float position;
+        int earlier, later;
+        float frac;
+    };
+    const Row rows[] = {
+        {48000, 3.0f, 3, 4, 0.0f},
+        {48000, 2.25f, 2, 3, 0.25f},
+        {48000, 47999.5f, 47999, 0, 0.5f},
+        {48000, -0.25f, 47999, 0, 0.75f},
+        {48000, -1.0f, 47999, 0, 0.0f},
+        {48000, -48000.0f, 0, 1, 0.0f},
+        {48000, 48000.0f, 0, 1, 0.0f},
+        {48000, 2.1f, 2, 3, 0.099999904632568359375f},
+        {48000, -47996.5f, 3, 4, 0.5f},
+        {48000, -48001.0f, 47999, 0, 0.0f},
+        {48000, -96002.5f, 47997, 47998, 0.5f},
+        {1, 0.25f, 0, 0, 0.25f},
+        {1, -0.5f, 0, 0, 0.5f},
+        {7, 6.5f, 6, 0, 0.5f},
+    };
+    for (const Row& row : rows) {
+        const CircularBuffer line = noiseRing(row.capacity, 2);
+        EXPECT_EQ(line.interpolate(row.position), blend(line.data[row.earlier], line.data[row.later], row.frac))
+            << row.capacity << " @ " << row.position;
+    }
+    // Outside the contract: a slot's value or a blend of two, never outside the storage.
+    for (int capacity : {1, 7, 48000}) {
+        CircularBuffer line(capacity);
+        for (int k = 0; k < capacity; ++k) line.data[k] = static_cast<float>(k + 1);
+        for (float position : {nan, inf, -inf, 1e30f, -1e30f, 3.0e9f, -3.0e9f, 2.0e9f, static_cast<float>(INT_MIN),
+                               std::numeric_limits<float>::max(), std::numeric_limits<float>::lowest(), -1e-30f}) {
+            const float value = line.interpolate(position);
+            EXPECT_TRUE(value >= 1.0f && value <= static_cast<float>(capacity)) << capacity << " @ " << position;
+        }
+    }
+}
+
+TEST(CircularBufferTest, CapacityLimitsAndMoves) {
+    for (int size : {0, -1, INT_MIN, CircularBuffer::maxCapacity + 1, INT_MAX})
+        EXPECT_THROW(CircularBuffer{size}, std::invalid_argument) << size;
+    CircularBuffer source = noiseRing(16, 3);
+    source.setWritePointer(12);
+    const float* storage = source.data;
+    CircularBuffer moved(std::move(source));
+    EXPECT_EQ(moved.data, storage);
+    EXPECT_EQ(moved.writePointer, 12);
+    EXPECT_EQ(source.data, nullptr);  // NOLINT(bugprone-use-after-move): left without storage
+    CircularBuffer target(4);
+    target = std::move(moved);
+    EXPECT_EQ(target.data, storage);
+    EXPECT_EQ(target.capacity, 16);
+    EXPECT_EQ(moved.data, nullptr);  // NOLINT(bugprone-use-after-move)
+}
+
+// ---------------------------------------------------------------------------------------
+// Oscillator
+
+struct Setting {
+    int rate;
+    float frequency, amplitude, offset, phaseOffset;
+};
+
+void apply(LFO& lfo, ModelOscillator& model, const Setting& setting) {
+    lfo.setFrequency(model.frequency = setting.frequency);
+    lfo.setAmplitude(model.amplitude = setting.amplitude);
+    lfo.setOffset(model.offset = setting.offset);
+    lfo.setPhaseOffset(model.phaseOffset = setting.phaseOffset);
+}
+
+TEST(LFOTest, StepsAsThePlainFormulaForEveryFrequencyAndRate) {
+    const float quarter = static_cast<float>(1.5707963267948966);
+    const Setting rows[] = {
+        {48000, 10, 1, 0, 0},       {48000, 0.2f, 0.5f, 0.5f, quarter},
+        {44100, 4, 0.5f, 0.5f, 0},  {48000, 48000, 1, 0, 0},
+        {48000, 24000, 1, 0, 0.3f}, {4, 5, 1, 0, 0},
+        {4, 13.5f, 1, 0, 0},        {48000, -0.2f, 0.5f, 0.5f, 0},
+        {48000, 60000, 1, 0, 0},    {48000, 1e6f, 1, 0, 0},
+        {48000, -1e6f, 1, 0, 0},    {0, 10, 1, 0, 0},
+        {-5, 10, 1, 0, 0},          {48000, nan, 1, 0, 0},
+        {48000, inf, 1, 0, 0},      {1, 0.4f, 2, 3, 1},
+        {8000, 0, 0.25f, -1, 100},
+    };
+    for (const Setting& row : rows) {
+        SCOPED_TRACE(::testing::Message() << row.frequency << " Hz at " << row.rate);
+        LFO lfo;
+        ModelOscillator model;
+        apply(lfo, model, row);
+        for (int n = 0; n < 3000; ++n) {
+            ASSERT_TRUE(sameFloat(lfo.process(row.rate), model.step(row.rate))) << "step " << n;
+            ASSERT_EQ(bitsOf(lfo.getPhase()), bitsOf(model.phase)) << "step " << n;
+            ASSERT_TRUE(lfo.getPhase() >= 0.0f && lfo.getPhase() < 1.0f) << "step " << n;
+        }
+    }
+    // Rates changing along the way keep the phase and apply the new period.
+    LFO lfo;
+    ModelOscillator model;
+    const int rates[] = {48000, 44100, 0, 96000, 8000};
+    for (int n = 0; n < 20000; ++n) {
+        const int rate = rates[n / 997 % 5];
+        if (n % 1499 == 0)
+            apply(lfo, model,
+                  {rate, static_cast<float>(n / 1499 % 13) * 0.37f, 0.5f + static_cast<float>(n % 3), 0.5f,
+                   static_cast<float>(n % 5)});
+        ASSERT_EQ(lfo.process(rate), model.step(rate)) << n;
+    }
+}
+
+TEST(LFOTest, FirstStepsAreTheDescribedValues) {
+    LFO fresh;
+    EXPECT_EQ(fresh.process(48000), 0.0f);
+    EXPECT_EQ(fresh.getPhase(), 10.0f * static_cast<float>(1.0 / 48000));
+    LFO peak;
+    peak.setAmplitude(0.5f);
+    peak.setOffset(0.5f);
+    peak.setPhaseOffset(static_cast<float>(1.5707963267948966));
+    EXPECT_EQ(peak.process(48000), 1.0f);
+    LFO whole;
+    whole.setFrequency(48000.0f);
+    whole.process(48000);
+    EXPECT_EQ(whole.getPhase(), 0.0f);
+    LFO quarters;  // 1.25 cycles a step: a quarter on each time
+    quarters.setFrequency(5.0f);
+    for (float phase : {0.25f, 0.5f, 0.75f, 0.0f}) {
+        quarters.process(4);
+        EXPECT_EQ(quarters.getPhase(), phase);
+    }
+    LFO held;
+    for (int n = 0; n < 10; ++n) held.process(0);
+    EXPECT_EQ(held.getPhase(), 0.0f);
+}
+
+TEST(LFOTest, BlocksMatchSingleStepsAndWriteNothingPastTheirEnd) {
+    const Setting settings[] = {{48000, 0.2f, 0.5f, 0.5f, 1.5707964f},
+                                {44100, 4, 1, 0, 0},
+                                {96000, 12000, 0.25f, -1, 3.1415927f},
+                                {0, -7.5f, 2, 0.125f, -1},
+                                {1, 48000, 0.5f, 0.5f, 0},
+                                {48000, 3e38f, 0.5f, 0.5f, 0},
+                                {48000, nan, 0.5f, 0.5f, 0},
+                                {48000, -60000, 0.5f, 0.5f, 0}};
+    const unsigned int lengths[] = {1, 3, 256, 257, 700, 0, 100, 513};
+    LFO single, block;
+    ModelOscillator unused;
+    constexpr float guard = 12345.0f;
+    for (std::size_t piece = 0; piece < std::size(lengths); ++piece) {
+        for (const Setting& setting : settings) {
+            SCOPED_TRACE(::testing::Message() << lengths[piece] << " steps at " << setting.frequency << " Hz");
+            apply(single, unused, setting);
+            apply(block, unused, setting);
+            std::vector<float> output(lengths[piece] + 1, guard);
+            block.process(setting.rate, output.data(), lengths[piece]);
+            for (unsigned int i = 0; i < lengths[piece]; ++i)
+                ASSERT_TRUE(sameFloat(output[i], single.process(setting.rate))) << "step " << i;
+            EXPECT_EQ(output.back(), guard);
+            ASSERT_EQ(bitsOf(block.getPhase()), bitsOf(single.getPhase()));
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Swept reads
+
+// The read of a modulated line written out plainly: fmodf, floor, the slot after, the blend.
+float plainSweptRead(const CircularBuffer& ring, int write, float sweep, float baseDelay) {
+    const auto size = static_cast<float>(ring.capacity);
+    float position = std::fmod(((static_cast<float>(write) - sweep) - baseDelay) + size, size);
+    if (!std::isfinite(position)) position = std::fmod((static_cast<float>(write) - baseDelay) + size, size);
+    const float base = std::floor(position);
+    const auto slot = [&](long long k) { return ring.data[((k % ring.capacity) + ring.capacity) % ring.capacity]; };
+    return blend(slot(static_cast<long long>(base)), slot(static_cast<long long>(base) + 1), position - base);
+}
+
+// Every lane read sample by sample matches the plain read, fmodf path included; the lanes the
+// four-wide path takes match it too, and the ones it must leave are left.
+void expectGroupMatchesPlainReads(const CircularBuffer& ring, int firstWrite, const float (&sweeps)[4],
+                                  float baseDelay) {
+    for (int k = 0; k < 4; ++k) {
+        const float plain = plainSweptRead(ring, firstWrite + k, sweeps[k], baseDelay);
+        const float position = sweptReadPosition(firstWrite + k, ring.capacity, sweeps[k], baseDelay);
+        EXPECT_TRUE(sameFloat(ring.interpolate(position), plain)) << "lane " << k << " sweep " << sweeps[k];
+    }
+#if defined(ORVANE_SWEPT_READ_SIMD)
+    const auto size = static_cast<float>(ring.capacity);
+    const auto taps = simd::sweptTaps4(_mm_add_epi32(_mm_set1_epi32(firstWrite), _mm_setr_epi32(0, 1, 2, 3)),
+                                       _mm_loadu_ps(sweeps), baseDelay, ring.capacity);
+    float fast[4];
+    std::int32_t earlier[4], later[4];
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(earlier), taps.earlier);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(later), taps.later);
+    if (!simd::wrapsRound(taps)) {
+        _mm_storeu_ps(fast, simd::interpolate4(ring.data, taps));
+    } else {  // the blend of slots gathered one by one
+        float e[4], l[4];
+        for (int k = 0; k < 4; ++k) {
+            e[k] = ring.data[earlier[k]];
+            l[k] = ring.data[later[k]];
+        }
+        _mm_storeu_ps(fast, simd::blend4(_mm_loadu_ps(e), _mm_loadu_ps(l), taps.frac));
+    }
+    for (int k = 0; k < 4; ++k) {
+        const float position = ((static_cast<float>(firstWrite + k) - sweeps[k]) - baseDelay) + size;
+        const bool inside = position >= 0.0f && position < size + size;
+        ASSERT_EQ(((taps.inside >> k) & 1) != 0, inside) << "lane " << k << " at " << position;
+        if (!inside) continue;
+        EXPECT_TRUE(sameFloat(fast[k], plainSweptRead(ring, firstWrite + k, sweeps[k], baseDelay))) << "lane " << k;
+        EXPECT_EQ(later[k], earlier[k] + 1 == ring.capacity ? 0 : earlier[k] + 1);
+    }
+#endif
+}
+
+TEST(SweptReadTest, MatchesFmodfAndThePlainInterpolation) {
+    for (const int capacity : {48000, 7, 1}) {
+        SCOPED_TRACE(capacity);
+        const CircularBuffer ring = noiseRing(capacity, 5);
+        const auto size = static_cast<float>(capacity);
+        // With write 0 and no base delay, sweep = size - target reads at target: the ends of
+        // the ring and of twice the ring, beyond both (fmodf), and not finite (no sweep).
+        std::vector<float> sweeps;
+        for (float target : {0.0f, 0.25f, std::nextafter(0.0f, 1.0f), 1.0f, size - 1.0f, std::nextafter(size, 0.0f),
+                             size - 0.5f, size, size + 0.5f, std::nextafter(size + size, 0.0f), size + size,
+                             3.0f * size + 0.25f, -0.5f, -size, -2.5f * size, std::nextafter(0.0f, -1.0f)})
+            sweeps.push_back(size - target);
+        for (float special : {nan, inf, -inf, 1e30f, -1e30f, -0.0f, 3e7f, -3e7f}) sweeps.push_back(special);
+        for (std::size_t group = 0; group + 4 <= sweeps.size(); group += 4)
+            expectGroupMatchesPlainReads(
+                ring, 0, {sweeps[group], sweeps[group + 1], sweeps[group + 2], sweeps[group + 3]}, 0.0f);
+    }
+    // Consecutive writes as the nodes make them, with their base delays and the sweeps of
+    // their oscillators at several widths, near both ends of the ring.
+    const CircularBuffer ring = noiseRing(48000, 11);
+    std::mt19937 random(3);
+    std::uniform_real_distribution<float> shape(0.0f, 1.0f);
+    for (const float baseDelay : {1.0f, 2.0f, 1002.0f})
+        for (const float width : {0.0f, 0.005f, 0.025f, -0.02f, 1.5f, -3.0f, 2e-5f})
+            for (const int first : {0, 1, 1000, 47990, 47996})
+                for (int trial = 0; trial < 20; ++trial) {
+                    float sweeps[4];
+                    for (float& sweep : sweeps) sweep = (shape(random) * width) * 48000.0f;
+                    expectGroupMatchesPlainReads(ring, first, sweeps, baseDelay);
+                }
+}
+
+#if defined(ORVANE_SWEPT_READ_SIMD)
+
+TEST(SweptReadTest, BlendMatchesThePlainFormulaForSpecialSlotValues) {
+    const float values[] = {0.0f, -0.0f, 1.0f, -1.0f, inf, 1e-40f, 3e38f, -3e38f, nan, 0.33333334f};
+    for (const float earlier : values)
+        for (const float later : values)
+            for (const float frac : {0.0f, 0.5f, 0.25f, 0.99999994f, 1e-7f}) {
+                float fast[4];
+                _mm_storeu_ps(fast, simd::blend4(_mm_set1_ps(earlier), _mm_set1_ps(later), _mm_set1_ps(frac)));
+                EXPECT_TRUE(sameFloat(fast[0], blend(earlier, later, frac)));
+                EXPECT_TRUE(sameFloat(fast[3], blend(earlier, later, frac)));
+            }
+}
+
+TEST(SweptReadTest, GroupsThatWouldReadTheirOwnWritesAreRecognised) {
+    // Four samples write slots 100 ... 103. Read before write: lane k must not read slots
+    // 100 ... 100 + k - 1; write before read: not 100 ... 100 + k either.
+    const auto tapsAt = [](std::int32_t slot, int lane) {
+        std::int32_t earlier[4] = {10, 10, 10, 10};
+        earlier[lane] = slot;
+        std::int32_t later[4];
+        for (int k = 0; k < 4; ++k) later[k] = earlier[k] + 1;
+        return simd::Taps4{_mm_loadu_si128(reinterpret_cast<const __m128i*>(earlier)),
+                           _mm_loadu_si128(reinterpret_cast<const __m128i*>(later)), _mm_setzero_ps(), 0xf};
+    };
+    for (int lane = 0; lane < 4; ++lane)
+        for (std::int32_t slot = 90; slot < 110; ++slot) {
+            const auto touches = [slot](std::int32_t end) {
+                return (slot >= 100 && slot < end) || (slot + 1 >= 100 && slot + 1 < end);
+            };
+            EXPECT_EQ(simd::readsWritesOfGroup(tapsAt(slot, lane), 100, false), touches(100 + lane)) << slot;
+            EXPECT_EQ(simd::readsWritesOfGroup(tapsAt(slot, lane), 100, true), touches(101 + lane)) << slot;
+        }
+    EXPECT_FALSE(simd::readsWritesOfGroup(tapsAt(0, 3), 47000, true));  // far below: no wrap-around match
+}
+
+#endif
+
+}  // namespace
+}  // namespace orvane::audio

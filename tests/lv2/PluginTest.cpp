@@ -1,0 +1,219 @@
+// The bundle's shared object driven as a host drives it, against the nodes run directly:
+// every plugin, block sizes from 0 up, in place and not, controls clamped as promised.
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <limits>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "PluginHarness.h"
+#include "host/AudioBusFormat.h"
+#include "host/OVAny.h"
+#include "metadata/Vocabulary.h"
+#include "nodes/ChorusNode.h"
+#include "nodes/DelayNode.h"
+#include "nodes/FlangerNode.h"
+#include "nodes/PingPongDelayNode.h"
+#include "nodes/VibratoNode.h"
+#include "support/Blocks.h"
+
+namespace orvane::lv2testing {
+namespace {
+
+using namespace extensions::audioeffects;
+using Settings = std::map<std::string, float>;
+
+constexpr std::uint32_t rate = 48000;
+const float nan = std::numeric_limits<float>::quiet_NaN();
+const float inf = std::numeric_limits<float>::infinity();
+
+// The node of the plugin's effect and channel count, given the first settings for the
+// first `split` frames and the second for the rest.
+Channels reference(const std::string& label, const Settings& first, const Settings& second, const Channels& signal,
+                   std::size_t split) {
+    const auto run = [&](auto node) {
+        AudioBusFormat input{rate, static_cast<std::uint32_t>(signal.size()), 512};
+        AudioBusFormat output{};
+        EXPECT_TRUE(node.setBusFormat(input, output));
+        Channels result(signal.size());
+        for (const auto& [settings, from, to] : {std::tuple{first, 0uz, split}, {second, split, signal[0].size()}}) {
+            for (const auto& [name, value] : settings) {
+                if (name == "enabled") node.setIsEnabled(value != 0.0f);
+                if constexpr (requires { node.setDelayMs(1u); }) {
+                    if (name == "delayMs") node.setDelayMs(static_cast<unsigned int>(value));
+                    if (name == "dryMix") node.setDryMix(value);
+                    if (name == "wetMix") node.setWetMix(value);
+                    if (name == "feedbackLevel") node.setFeedbackLevel(value);
+                } else {
+                    if (name == "sweepWidth") node.setSweepWidth(value);
+                    if (name == "frequency") node.setFrequency(value);
+                }
+            }
+            Channels part;
+            for (const auto& channel : signal) part.emplace_back(channel.begin() + from, channel.begin() + to);
+            part = testing::processInBlocks(node, part, rate, 512);
+            for (std::size_t c = 0; c < part.size(); ++c) result[c].insert(result[c].end(), part[c].begin(), part[c].end());
+        }
+        return result;
+    };
+    const auto channels = pluginType(label).kind.channels;
+    switch (pluginType(label).kind.effect) {
+        case lv2::Effect::Delay: return run(DelayNode(channels));
+        case lv2::Effect::PingPongDelay: return run(PingPongDelayNode(OVAnyMap{}));
+        case lv2::Effect::Chorus: return run(ChorusNode(channels));
+        case lv2::Effect::Flanger: return run(FlangerNode(channels));
+        case lv2::Effect::Vibrato: return run(VibratoNode(channels));
+    }
+    return {};
+}
+
+// Every sample's bits, channel by channel, each channel led by its length.
+std::vector<std::uint32_t> bits(const Channels& signal) {
+    std::vector<std::uint32_t> all;
+    for (const auto& channel : signal) {
+        all.push_back(static_cast<std::uint32_t>(channel.size()));
+        for (float sample : channel) all.push_back(std::bit_cast<std::uint32_t>(sample));
+    }
+    return all;
+}
+
+// Deterministic noise in [-1, 1).
+Channels noise(std::size_t channels, std::size_t frames) {
+    std::uint64_t state = 0x9E3779B97F4A7C15ull;
+    Channels signal(channels, std::vector<float>(frames));
+    for (auto& channel : signal)
+        for (float& sample : channel) {
+            state ^= state << 13;
+            state ^= state >> 7;
+            state ^= state << 17;
+            sample = static_cast<float>(static_cast<std::int64_t>(state >> 40) - (1 << 23)) / 8388608.0f;
+        }
+    return signal;
+}
+
+TEST(Lv2DescriptorTest, ServesExactlyTheNinePlugins) {
+    const LV2_Descriptor_Function entry = descriptors();
+    std::vector<std::string> uris;
+    for (std::uint32_t i = 0; entry(i); ++i) uris.emplace_back(entry(i)->URI);
+    EXPECT_EQ(uris, (std::vector<std::string>{
+                        "urn:orvane:audioeffects:Delay", "urn:orvane:audioeffects:PingPongDelay",
+                        "urn:orvane:audioeffects:Chorus", "urn:orvane:audioeffects:Flanger",
+                        "urn:orvane:audioeffects:Vibrato", "urn:orvane:audioeffects:DelayMono",
+                        "urn:orvane:audioeffects:ChorusMono", "urn:orvane:audioeffects:FlangerMono",
+                        "urn:orvane:audioeffects:VibratoMono"}));
+    EXPECT_EQ(entry(std::numeric_limits<std::uint32_t>::max()), nullptr);
+}
+
+TEST(Lv2DescriptorTest, RefusesSampleRatesTheNodesCannotCount) {
+    const LV2_Descriptor* descriptor = descriptors()(0);
+    for (double sampleRate : {0.0, 0.5, -48000.0, static_cast<double>(nan), static_cast<double>(inf), 1e12}) {
+        LV2_Handle handle = descriptor->instantiate(descriptor, sampleRate, ORVANE_LV2_BUNDLE, nullptr);
+        EXPECT_EQ(handle, nullptr) << sampleRate;
+        if (handle) descriptor->cleanup(handle);
+    }
+}
+
+// Defaults come out of every run below; the delays' ranges come from the ping-pong record.
+TEST(Lv2CatalogueTest, DelayPortsFollowThePingPongRecord) {
+    const NodeTypeInfo record = PingPongDelayNode::getNodeTypeInfo();
+    for (const std::string label : {"Delay", "PingPongDelay", "DelayMono"})
+        for (const lv2::ControlPort& port : pluginType(label).controls) {
+            const OVAnyMap property = record.getProperty(port.symbol);
+            const auto field = [&](const auto& name) { return OVAny::convert<float>(property.at(name)); };
+            EXPECT_EQ(field(PROPERTY_FIELD_DEFAULT_VALUE), port.defaultValue) << label << "." << port.symbol;
+            if (port.symbol == "enabled") continue;
+            EXPECT_EQ(field(PROPERTY_FIELD_MIN_VALUE), port.minimum) << label << "." << port.symbol;
+            EXPECT_EQ(field(PROPERTY_FIELD_MAX_VALUE), port.maximum) << label << "." << port.symbol;
+        }
+}
+
+class Lv2PluginTest : public ::testing::TestWithParam<std::string> {};
+
+// Defaults for the first half, then settings away from every default, inside every range,
+// that take effect at the next run.
+TEST_P(Lv2PluginTest, MatchesTheNodeWhateverTheBlocks) {
+    const std::string label = GetParam();
+    const Settings custom = std::map<lv2::Effect, Settings>{
+        {lv2::Effect::Delay, {{"delayMs", 35}, {"dryMix", 0.5f}, {"wetMix", 0.625f}, {"feedbackLevel", 0.75f}}},
+        {lv2::Effect::PingPongDelay, {{"delayMs", 35}, {"dryMix", 0.5f}, {"wetMix", 0.625f}, {"feedbackLevel", 0.75f}}},
+        {lv2::Effect::Chorus, {{"sweepWidth", 0.04f}, {"frequency", 3}}},
+        {lv2::Effect::Flanger, {{"sweepWidth", 0.008f}, {"frequency", 2.5f}}},
+        {lv2::Effect::Vibrato, {{"sweepWidth", 0.004f}, {"frequency", 7}}}}
+                                .at(pluginType(label).kind.effect);
+    const Channels signal = noise(pluginType(label).kind.channels, 12000);
+    const auto expected = bits(reference(label, {}, custom, signal, 6000));
+    for (const auto& [blockSize, inPlace, emptyRuns] :
+         {std::tuple{1u, false, false}, {37u, true, false}, {100u, false, true}, {1024u, true, true},
+          {4096u, false, false}, {4096u, true, false}, {6000u, false, false}}) {
+        SCOPED_TRACE(std::to_string(blockSize) + (inPlace ? " in place" : "") + (emptyRuns ? " with empty runs" : ""));
+        PluginInstance plugin(label, rate, blockSize);
+        plugin.connect(inPlace);
+        Channels first, second;
+        for (const auto& channel : signal) {
+            first.emplace_back(channel.begin(), channel.begin() + 6000);
+            second.emplace_back(channel.begin() + 6000, channel.end());
+        }
+        Channels output = plugin.process(first, blockSize, emptyRuns);
+        for (const auto& [name, value] : custom) plugin.set(name, value);
+        const Channels rest = plugin.process(second, blockSize, emptyRuns);
+        for (std::size_t c = 0; c < output.size(); ++c) output[c].insert(output[c].end(), rest[c].begin(), rest[c].end());
+        EXPECT_EQ(bits(output), expected);
+    }
+}
+
+TEST_P(Lv2PluginTest, UnconnectedPortsReadAsSilenceAndDefaults) {
+    const lv2::PluginType& type = pluginType(GetParam());
+    PluginInstance plugin(GetParam(), rate, 256);
+    plugin.set("enabled", 0.0f);  // would pass the noise through, were it connected
+    for (std::uint32_t i = 0; i < type.controls.size(); ++i)
+        plugin.descriptor->connect_port(plugin.handle, type.firstControlIndex() + i, nullptr);
+    for (std::uint32_t c = 0; c < type.kind.channels; ++c) {
+        plugin.descriptor->connect_port(plugin.handle, c, nullptr);
+        std::fill(plugin.outputs[c].begin(), plugin.outputs[c].end(), nan);
+    }
+    plugin.descriptor->connect_port(plugin.handle, 1000, nullptr);  // no such port: ignored
+    plugin.run(256);
+    for (const auto& channel : plugin.outputs) EXPECT_EQ(bits({channel}), bits({std::vector<float>(256)}));
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryPlugin, Lv2PluginTest, ::testing::ValuesIn([] {
+                             std::vector<std::string> labels;
+                             for (const lv2::PluginKind& kind : lv2::pluginKinds) labels.emplace_back(kind.label);
+                             return labels;
+                         }()),
+                         [](const auto& info) { return info.param; });
+
+// Values a host may pass (NaN: the default; out of range: the nearest limit), and what the node is given.
+TEST(Lv2ClampTest, HostValuesAreLimitedToTheRanges) {
+    for (const auto& [label, given, expected] : std::vector<std::tuple<std::string, Settings, Settings>>{
+             {"Delay",
+              {{"delayMs", 5000}, {"dryMix", nan}, {"wetMix", -2}, {"feedbackLevel", inf}},
+              {{"delayMs", 1000}, {"dryMix", 0.7f}, {"wetMix", 0}, {"feedbackLevel", 0.99f}}},
+             {"DelayMono",
+              {{"delayMs", 349.5f}, {"enabled", 0.6f}, {"wetMix", 1e30f}, {"feedbackLevel", -inf}},
+              {{"delayMs", 350}, {"enabled", 1}, {"wetMix", 1}, {"feedbackLevel", 0}}},
+             {"PingPongDelay",
+              {{"delayMs", 0}, {"feedbackLevel", nan}, {"dryMix", 3}},
+              {{"delayMs", 1}, {"feedbackLevel", 0.2f}, {"dryMix", 1}}},
+             {"PingPongDelay", {{"delayMs", nan}, {"enabled", -1}}, {{"delayMs", 200}, {"enabled", 0}}},
+             {"Chorus", {{"sweepWidth", nan}, {"frequency", 100}}, {{"sweepWidth", 0.025f}, {"frequency", 10}}},
+             {"ChorusMono", {{"enabled", nan}, {"sweepWidth", 1e9f}}, {{"enabled", 1}, {"sweepWidth", 0.1f}}},
+             {"Flanger", {{"sweepWidth", 1}, {"frequency", -5}}, {{"sweepWidth", 0.02f}, {"frequency", 0}}},
+             {"FlangerMono", {{"frequency", nan}, {"enabled", 0.4f}}, {{"frequency", 0.4f}, {"enabled", 0}}},
+             {"Vibrato", {{"frequency", inf}, {"sweepWidth", -1}}, {{"frequency", 20}, {"sweepWidth", 0}}},
+             {"VibratoMono", {{"frequency", -nan}, {"sweepWidth", nan}}, {{"frequency", 4}, {"sweepWidth", 0.01f}}}}) {
+        const Channels signal = noise(pluginType(label).kind.channels, 6000);
+        PluginInstance plugin(label, rate, 512);
+        for (const auto& [name, value] : given) plugin.set(name, value);
+        const Channels output = plugin.process(signal, 512);
+        for (const auto& channel : output) EXPECT_TRUE(std::all_of(channel.begin(), channel.end(), [](float s) { return std::isfinite(s); })) << label;
+        EXPECT_EQ(bits(output), bits(reference(label, expected, {}, signal, 6000))) << label;
+    }
+}
+
+}  // namespace
+}  // namespace orvane::lv2testing
