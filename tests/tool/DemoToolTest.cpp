@@ -1,138 +1,151 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <memory>
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "ToolHarness.h"
-#include "nodes/ChorusNode.h"
-#include "nodes/DelayNode.h"
-#include "nodes/FlangerNode.h"
-#include "nodes/PingPongDelayNode.h"
-#include "nodes/VibratoNode.h"
 
 namespace orvane::testing::tool {
 namespace {
 
 using namespace orvane::extensions::audioeffects;
+using nlohmann::json;
 
 const std::vector<std::string> effectNames{"Delay", "PingPongDelay", "Vibrato", "Flanger", "Chorus"};
 
-struct PngHeader {
-    bool valid = false;
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;
-};
-
-// The PNG signature followed by the IHDR chunk, which holds the image's size.
-PngHeader readPngHeader(const fs::path& path) {
-    const std::string bytes = readText(path);
-    PngHeader header;
-    if (bytes.size() < 24 || bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0 || bytes.compare(12, 4, "IHDR") != 0)
-        return header;
-    auto bigEndian = [&bytes](std::size_t at) {
-        std::uint32_t value = 0;
-        for (std::size_t i = 0; i < 4; ++i) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
-        return value;
-    };
-    header.valid = true;
-    header.width = bigEndian(16);
-    header.height = bigEndian(20);
-    return header;
-}
-
-fs::path whereIs(const std::string& program) {
-    const char* path = std::getenv("PATH");
-    std::string directories = path ? path : "";
-    std::size_t start = 0;
-    while (start <= directories.size()) {
-        const std::size_t colon = std::min(directories.find(':', start), directories.size());
-        const fs::path candidate = fs::path(directories.substr(start, colon - start)) / program;
-        if (!directories.substr(start, colon - start).empty() && fs::exists(candidate)) return candidate;
-        start = colon + 1;
-    }
-    return {};
-}
-
 TEST(DemoTool, WritesAudioAndRealImagesForEveryEffectAndATable) {
     TemporaryDirectory directory;
-    const std::string output = directory / "nested/demo";
+    const fs::path output = directory / "nested/demo";
     const ToolRun run = runTool({"demo", output});
     ASSERT_EQ(run.status, 0) << run.err;
 
-    std::vector<std::string> expectedFiles{"dry.wav"};
+    std::vector<std::string> expected{"dry.wav"};
     for (const std::string& name : effectNames)
-        for (const char* suffix : {".wav", "-impulse.png", "-spectrogram.png"}) expectedFiles.push_back(name + suffix);
-    std::sort(expectedFiles.begin(), expectedFiles.end());
-    std::vector<std::string> written;
-    for (const auto& entry : fs::directory_iterator(output)) written.push_back(entry.path().filename().string());
-    std::sort(written.begin(), written.end());
-    EXPECT_EQ(written, expectedFiles) << "no scratch files are left behind";
+        for (const char* suffix : {".wav", "-impulse.png", "-spectrogram.png"}) expected.push_back(name + suffix);
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(entries(output), expected) << "no scratch files are left behind";
+    for (const char* fragment : {"real-time factor", "peak", "RMS"})
+        EXPECT_NE(run.out.find(fragment), std::string::npos) << fragment;
 
-    for (const std::string& name : effectNames) {
-        SCOPED_TRACE(name);
-        for (const char* suffix : {"-impulse.png", "-spectrogram.png"}) {
-            const fs::path image = fs::path(output) / (name + suffix);
-            const PngHeader header = readPngHeader(image);
-            EXPECT_TRUE(header.valid) << image;
-            EXPECT_GE(header.width, 300u);
-            EXPECT_LE(header.width, 4000u);
-            EXPECT_GE(header.height, 200u);
-            EXPECT_LE(header.height, 4000u);
-            EXPECT_GT(fs::file_size(image), 5000u) << "an image with content, not a blank page";
-        }
-        const std::string row = "\n" + name + " ";
-        EXPECT_NE(run.out.find(row), std::string::npos) << run.out;
-        EXPECT_NE(run.out.find(name + "-spectrogram.png"), std::string::npos);
-    }
-    EXPECT_NE(run.out.find("real-time factor"), std::string::npos);
-    EXPECT_NE(run.out.find("peak"), std::string::npos);
-    EXPECT_NE(run.out.find("RMS"), std::string::npos);
-
-    // Each processed file is the dry signal through a default node, sample for sample.
-    const Sound dry = readSound(fs::path(output) / "dry.wav");
+    const Sound dry = readSound(output / "dry.wav");
     EXPECT_EQ(dry.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
     EXPECT_EQ(dry.sampleRate, 48000u);
     ASSERT_EQ(dry.channels.size(), 2u);
-    EXPECT_GE(dry.frames(), 2u * 48000u);
-    EXPECT_LE(dry.frames(), 10u * 48000u);
-    std::vector<std::unique_ptr<SingleBusAudioProcessorNode>> nodes;
-    nodes.push_back(std::make_unique<DelayNode>(2));
-    nodes.push_back(std::make_unique<PingPongDelayNode>(OVAnyMap{}));
-    nodes.push_back(std::make_unique<VibratoNode>(2));
-    nodes.push_back(std::make_unique<FlangerNode>(2));
-    nodes.push_back(std::make_unique<ChorusNode>(2));
-    for (std::size_t i = 0; i < nodes.size(); ++i) {
-        SCOPED_TRACE(effectNames[i]);
-        const Channels expected = processInBlocks(*nodes[i], dry.channels, 48000, 2048);
-        EXPECT_TRUE(sameSamples(expected, readSound(fs::path(output) / (effectNames[i] + ".wav")).channels));
+    EXPECT_TRUE(dry.frames() >= 2u * 48000u && dry.frames() <= 10u * 48000u) << dry.frames();
+    for (const std::string& name : effectNames) {
+        SCOPED_TRACE(name);
+        for (const char* suffix : {"-impulse.png", "-spectrogram.png"}) {
+            // The PNG signature, then IHDR with the big-endian width and height.
+            const std::string png = readText(output / (name + suffix));
+            ASSERT_TRUE(png.size() > 5000 && png.starts_with("\x89PNG\r\n\x1a\n") && png.substr(12, 4) == "IHDR")
+                << suffix << ": an image with content, not a blank page";
+            for (const auto& [at, low] : {std::pair{16, 300u}, {20, 200u}}) {
+                std::uint32_t size = 0;
+                for (int i = 0; i < 4; ++i) size = size << 8 | static_cast<unsigned char>(png[at + i]);
+                EXPECT_TRUE(size >= low && size <= 4000u) << suffix << " " << size;
+            }
+        }
+        EXPECT_NE(run.out.find("\n" + name + " "), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find(name + "-spectrogram.png"), std::string::npos);
+        // The dry signal through a default node, sample for sample.
+        EXPECT_EQ(readSound(output / (name + ".wav")).channels,
+                  processInBlocks(*makeNode(name), dry.channels, 48000, 2048));
     }
 }
 
 TEST(DemoTool, NamesThePackageOfAMissingDrawingTool) {
     TemporaryDirectory directory;
-    const fs::path bin = directory.path() / "bin";
+    const fs::path bin = directory / "bin";
     fs::create_directory(bin);
-    const fs::path sox = whereIs("sox");
-    const fs::path gnuplot = whereIs("gnuplot");
-    ASSERT_FALSE(sox.empty());
-    ASSERT_FALSE(gnuplot.empty());
-
-    fs::create_symlink(sox, bin / "sox");
     const std::vector<std::string> onlyBin{"PATH=" + bin.string()};
-    ToolRun run = runTool({"demo", directory / "out"}, &onlyBin);
-    EXPECT_NE(run.status, 0);
-    EXPECT_TRUE(isOneLine(run.err)) << run.err;
-    EXPECT_NE(run.err.find("gnuplot-nox"), std::string::npos) << run.err;
+    for (const auto& [present, missing] : {std::pair{"sox", "gnuplot-nox"}, {"gnuplot", "package sox"}}) {
+        std::stringstream path(std::getenv("PATH"));
+        for (std::string folder; std::getline(path, folder, ':');)
+            if (fs::exists(fs::path(folder) / present)) {
+                fs::create_symlink(fs::path(folder) / present, bin / present);
+                break;
+            }
+        ASSERT_TRUE(fs::exists(bin / present)) << present << " is not installed";
+        const ToolRun run = runTool({"demo", directory / "out"}, false, "/dev/null", onlyBin);
+        EXPECT_NE(run.status, 0);
+        EXPECT_TRUE(isOneLine(run.err)) << run.err;
+        EXPECT_NE(run.err.find(missing), std::string::npos) << run.err;
+        EXPECT_FALSE(fs::exists(directory / "out")) << "nothing is written before the tools are known to exist";
+        fs::remove(bin / present);
+    }
+}
 
-    fs::remove(bin / "sox");
-    fs::create_symlink(gnuplot, bin / "gnuplot");
-    run = runTool({"demo", directory / "out"}, &onlyBin);
-    EXPECT_NE(run.status, 0);
-    EXPECT_TRUE(isOneLine(run.err)) << run.err;
-    EXPECT_NE(run.err.find("package sox"), std::string::npos) << run.err;
-    EXPECT_FALSE(fs::exists(directory.path() / "out")) << "nothing is written before the tools are known to exist";
+const json& named(const json& array, const std::string& name) {
+    for (const json& item : array)
+        if (item.at("name") == name) return item;
+    throw std::runtime_error("no entry named " + name);
+}
+
+TEST(ListTool, JsonHoldsTheFiveTypesWithTheirNodesDefaults) {
+    const ToolRun run = runTool({"list", "--json"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const json extension = named(json::parse(run.out).at("extensions"), "AudioEffects");
+    EXPECT_EQ(extension.at("description"), "Basic audio effects such as delay, chorus, flanger, and vibrato.");
+    const json& types = extension.at("nodeTypes");
+    std::vector<std::string> names;
+    for (const json& type : types) names.push_back(type.at("name"));
+    EXPECT_EQ(names, (std::vector<std::string>{"AudioEffects.Delay", "AudioEffects.PingPongDelay",
+                                               "AudioEffects.Vibrato", "AudioEffects.Flanger", "AudioEffects.Chorus"}));
+    const json& pingPong = named(types, "AudioEffects.PingPongDelay");
+    EXPECT_EQ(pingPong.at("displayName"), "Ping Pong Delay");
+    EXPECT_EQ(pingPong.at("categories"), (json{"Audio Processing", "Effects"}));
+    EXPECT_FALSE(pingPong.at("description").get<std::string>().empty());
+
+    DelayNode delay(2);
+    PingPongDelayNode pingPongNode{OVAnyMap{}};
+    ChorusNode chorus(2);
+    FlangerNode flanger(2);
+    VibratoNode vibrato(2);
+    const auto delays = [](auto& n) {
+        return Settings{{"enabled", static_cast<float>(n.getIsEnabled())},
+                        {"delayMs", static_cast<float>(n.getDelayMs())},
+                        {"dryMix", n.getDryMix()},
+                        {"wetMix", n.getWetMix()},
+                        {"feedbackLevel", n.getFeedbackLevel()}};
+    };
+    const auto sweeps = [](auto& n) {
+        return Settings{{"enabled", static_cast<float>(n.getIsEnabled())},
+                        {"sweepWidth", n.getSweepWidth()},
+                        {"frequency", n.getFrequency()}};
+    };
+    for (const auto& [type, defaults] :
+         std::vector<std::pair<std::string, Settings>>{{"Delay", delays(delay)},
+                                                       {"PingPongDelay", delays(pingPongNode)},
+                                                       {"Chorus", sweeps(chorus)},
+                                                       {"Flanger", sweeps(flanger)},
+                                                       {"Vibrato", sweeps(vibrato)}}) {
+        const json& parameters = named(types, "AudioEffects." + type).at("parameters");
+        ASSERT_EQ(parameters.size(), defaults.size()) << type;
+        for (const auto& [name, value] : defaults) {
+            const json& parameter = named(parameters, name);
+            EXPECT_EQ(parameter.at("type"), name == "enabled" ? "boolean" : name == "delayMs" ? "int" : "float");
+            EXPECT_EQ(parameter.at("default").is_boolean() ? parameter.at("default").get<bool>()
+                                                           : static_cast<float>(parameter.at("default").get<double>()),
+                      value)
+                << type << "." << name;
+        }
+    }
+    // Ranges come from the type description, which only the ping-pong delay has.
+    const json& pingPongDelayMs = named(pingPong.at("parameters"), "delayMs");
+    EXPECT_EQ(pingPongDelayMs.at("min"), 1);
+    EXPECT_EQ(pingPongDelayMs.at("max"), 1000);
+    EXPECT_EQ(static_cast<float>(named(pingPong.at("parameters"), "feedbackLevel").at("max").get<double>()), 0.99f);
+    EXPECT_FALSE(named(named(types, "AudioEffects.Delay").at("parameters"), "delayMs").contains("min"));
+
+    const ToolRun text = runTool({"list"});
+    ASSERT_EQ(text.status, 0) << text.err;
+    for (const char* fragment : {"AudioEffects.Delay", "AudioEffects.PingPongDelay", "AudioEffects.Vibrato",
+                                 "AudioEffects.Flanger", "AudioEffects.Chorus", "Ping Pong Delay", "feedbackLevel",
+                                 "sweepWidth", "min 1 max 1000", "Audio Processing, Effects"})
+        EXPECT_NE(text.out.find(fragment), std::string::npos) << fragment;
 }
 
 }  // namespace

@@ -201,7 +201,9 @@ OutputFile::OutputFile(const std::string& outputPath, int outputFormat, const SF
             sigaction(signal, &handler, nullptr);
     }
     // Beside the target, so that the rename stays within one file system.
-    const fs::path beside = fs::path(target).parent_path() / ("." + fs::path(target).filename().string());
+    std::string hidden = ".";  // appended piecewise: g++ 12 misreports "." + string at -O3 (-Wrestrict)
+    hidden += fs::path(target).filename().string();
+    const fs::path beside = fs::path(target).parent_path() / hidden;
     const std::string pattern = beside.string() + ".partial-XXXXXX";
     if (pattern.size() >= sizeof guardedPath)
         throw ToolError("cannot write output '" + path + "': its path is too long");
