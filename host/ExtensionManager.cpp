@@ -6,6 +6,20 @@
 
 namespace orvane {
 
+namespace {
+
+// Whether code lies in the library behind handle.
+bool codeIn(const void* code, void* handle) {
+    Dl_info where{};
+    if (!code || !dladdr(code, &where) || !where.dli_fname) return false;
+    void* owner = dlopen(where.dli_fname, RTLD_NOW | RTLD_NOLOAD);
+    if (!owner) return false;
+    dlclose(owner);
+    return owner == handle;
+}
+
+}  // namespace
+
 ExtensionManager& ExtensionManager::getInstance() {
     static ExtensionManager instance;
     return instance;
@@ -19,7 +33,8 @@ ExtensionManager::~ExtensionManager() = default;
 void ExtensionManager::registerExtension(std::shared_ptr<Extension> extension) {
     if (!extension) throw std::invalid_argument("ExtensionManager::registerExtension: null extension");
     std::lock_guard lock(registryMutex);
-    registrations.push_back({std::move(extension), std::this_thread::get_id()});
+    // The caller's own code tells which library registered, even long after its loading.
+    registrations.push_back({std::move(extension), std::this_thread::get_id(), __builtin_return_address(0)});
 }
 
 std::vector<std::shared_ptr<Extension>> ExtensionManager::getExtensions() const {
@@ -59,20 +74,23 @@ Result<std::vector<std::shared_ptr<Extension>>> ExtensionManager::loadLibrary(co
     }
 
     // Initialisers run on this thread, so the extensions registered from it during
-    // dlopen are this library's.
+    // dlopen are this library's. A library that was already loaded (linked into the
+    // program, say) registered before: its extensions are those its own code registered.
     std::vector<std::shared_ptr<Extension>> added;
     {
         std::lock_guard lock(registryMutex);
         for (std::size_t i = before; i < registrations.size(); ++i)
             if (registrations[i].registeringThread == std::this_thread::get_id())
                 added.push_back(registrations[i].extension);
+        if (added.empty())
+            for (std::size_t i = 0; i < before; ++i)
+                if (codeIn(registrations[i].registeringCode, handle)) added.push_back(registrations[i].extension);
     }
     if (added.empty()) {
         dlclose(handle);
         return Answer::failure("Library '" + path +
                                "' loaded but registered no extension; an extension library registers "
-                               "itself with the ExtensionManager while it is loaded (one loaded before, "
-                               "or linked with the program, did so then: see getExtensions)");
+                               "itself with the ExtensionManager while it is loaded");
     }
     libraries.push_back({handle, added});
     return Answer::success(std::move(added));

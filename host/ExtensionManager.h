@@ -22,7 +22,7 @@ public:
     ExtensionManager& operator=(const ExtensionManager&) = delete;
 
     /// Keeps a shared reference to the extension. Throws std::invalid_argument for null.
-    void registerExtension(std::shared_ptr<Extension> extension);
+    [[gnu::noinline]] void registerExtension(std::shared_ptr<Extension> extension);
 
     /// Every registered extension, in registration order.
     std::vector<std::shared_ptr<Extension>> getExtensions() const;
@@ -33,8 +33,8 @@ public:
     /// Loads a shared library (dlopen) and answers the extensions it registered while
     /// loading. Fails with the loader's own message when the library cannot be loaded,
     /// and when it registers no extension (it is then unloaded again). Loading the same
-    /// library again answers the extensions it registered then. A library mapped before by
-    /// other means (linked with the program) registered at that time and is refused here.
+    /// library again, or one the program was linked with, answers the extensions it
+    /// registered then.
     Result<std::vector<std::shared_ptr<Extension>>> loadLibrary(const std::string& path);
 
 private:
@@ -44,6 +44,7 @@ private:
     struct Registration {
         std::shared_ptr<Extension> extension;
         std::thread::id registeringThread;
+        const void* registeringCode;  // return address of the registerExtension call
     };
     struct LoadedLibrary {
         void* handle;

@@ -26,7 +26,6 @@ public:
     }
 
     audio::CircularBuffer& operator[](std::size_t channel) noexcept { return lines[channel]; }
-    std::size_t size() const noexcept { return lines.size(); }
     auto begin() noexcept { return lines.begin(); }
     auto end() noexcept { return lines.end(); }
 

@@ -21,7 +21,6 @@ public:
     void setFrequency(float frequency) noexcept;
 
     audio::LFO& operator[](std::size_t channel) noexcept { return *oscillators[channel]; }
-    std::size_t size() const noexcept { return oscillators.size(); }
 
 private:
     float defaultFrequency;

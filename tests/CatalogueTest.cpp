@@ -145,10 +145,16 @@ TEST(AudioEffectsExtensionTest, EntryPointsRegisterOneMoreOrNothing) {
         EXPECT_EQ(after[i]->getDescription(), description);
     }
     EXPECT_EQ(manager.findExtension("AudioEffects"), extensionsAtStartUp.front());  // the first one stays found
-    // Loading the linked library by path adds nothing and says why.
+    // Loading the linked library by path answers what its code registered, and adds nothing
+    // (a host linked with the library that also loads it, as the example host may be built).
     auto loaded = manager.loadLibrary(ORVANE_EXTENSION_LIBRARY);
-    ASSERT_FALSE(loaded);
-    EXPECT_NE(loaded.error().find("linked with the program"), std::string::npos) << loaded.error();
+    ASSERT_TRUE(loaded) << loaded.error();
+    std::size_t ours = 0;
+    for (const auto& extension : after) ours += dynamic_cast<AudioEffectsExtension*>(extension.get()) != nullptr;
+    EXPECT_EQ(loaded.value().size(), ours);
+    EXPECT_EQ(loaded.value().front(), extensionsAtStartUp.front());
+    for (const auto& extension : loaded.value())
+        EXPECT_NE(dynamic_cast<AudioEffectsExtension*>(extension.get()), nullptr);
     EXPECT_EQ(manager.getExtensions().size(), after.size());
 }
 
