@@ -65,9 +65,6 @@ public:
         rate = other.rate;
     }
 
-    /// Number of samples the storage holds without allocating.
-    std::size_t getCapacity() const noexcept { return samples.capacity(); }
-
 private:
     std::size_t index(std::uint32_t channel, std::uint32_t frame) const noexcept {
         return std::size_t{channel} * frames + frame;

@@ -254,8 +254,12 @@ TEST(LFOTest, FirstStepsAreTheDescribedValues) {
         quarters.process(4);
         EXPECT_EQ(quarters.getPhase(), phase);
     }
-    LFO held;
+    LFO held;  // a fresh oscillator at rate 0 has no period yet: it must not move
+    held.setFrequency(0.3f);
     for (int n = 0; n < 10; ++n) held.process(0);
+    EXPECT_EQ(held.getPhase(), 0.0f);
+    float block[3];
+    held.process(0, block, 3);
     EXPECT_EQ(held.getPhase(), 0.0f);
 }
 

@@ -48,6 +48,7 @@ TEST(OVAnyTest, NumbersConvertOnlyWhereTheValueIsKeptExactly) {
     expectConversion<unsigned int>(OVAny(0.5f), std::nullopt, "unsigned int");
     expectConversion<unsigned int>(OVAny(4294967296.0f), std::nullopt, "unsigned int");
     expectConversion<unsigned int>(OVAny("5"), std::nullopt, "unsigned int");
+    expectConversion<int>(OVAny(-5), -5, "int");
     expectConversion<int>(OVAny(-2.0f), -2, "int");
     expectConversion<int>(OVAny(2147483648u), std::nullopt, "int");
     expectConversion<int>(OVAny(nan), std::nullopt, "int");

@@ -409,6 +409,8 @@ const FormatRow formatRows[] = {
     {EffectType::Chorus, 0, {48000, 2, 256}, {48000, 2, 256}, true, {48000, 2, 256}},
     {EffectType::Chorus, 2, {48000, 0, 256}, {48000, 0, 256}, true, {48000, 0, 256}},
     {EffectType::Chorus, 2, {0, 1, 0}, {22050, 0, 32}, true, {22050, 1, 32}},
+    {EffectType::Flanger, 2, {48000, 0, 256}, {48000, 0, 256}, true, {48000, 0, 256}},
+    {EffectType::Vibrato, 2, {48000, 0, 256}, {48000, 0, 256}, true, {48000, 0, 256}},
     {EffectType::Flanger, 4, {48000, 3, 256}, {48000, 3, 256}, false, {48000, 3, 256}},
     {EffectType::Flanger, 1, {48000, 2, 256}, {48000, 2, 128}, false, {48000, 2, 256}},
     {EffectType::Vibrato, 1, {96000, 2, 128}, {96000, 2, 128}, true, {96000, 2, 128}},
