@@ -137,7 +137,7 @@ TEST_P(Lv2HostTest, WritesWhatOrvaneFxWrites) {
     const auto channels = static_cast<int>(pluginType(label).kind.channels);
     SF_INFO info{0, rate, channels, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 0, 0};
     SNDFILE* file = sf_open((folder / "in.wav").c_str(), SFM_WRITE, &info);
-    const std::vector<float> samples = noise(1, static_cast<std::size_t>(rate * channels), 0.5f).front();
+    const std::vector<float> samples = noise(1, static_cast<std::size_t>(rate * channels), 0, 0.5f).front();
     sf_writef_float(file, samples.data(), rate);
     sf_close(file);
 

@@ -19,7 +19,7 @@ TEST(Lv2AllocationTest, RunNeverAllocates) {
         const std::string label(kind.label);
         // 10000 frames go to the node in pieces.
         PluginInstance plugin(label, 48000, 10000);
-        plugin.inputs = noise(kind.channels, 10000);
+        plugin.inputs = noise(kind.channels, 10000, 0);
         std::size_t step = 0;
         for (bool inPlace : {false, true}) {
             plugin.connect(inPlace);

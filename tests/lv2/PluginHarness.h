@@ -14,24 +14,13 @@
 #include <vector>
 
 #include "lv2/PluginCatalogue.h"
+#include "support/NodeTesting.h"
 
 namespace orvane::lv2testing {
 
 using Channels = std::vector<std::vector<float>>;
 
-/// Deterministic noise in [-scale, scale).
-inline Channels noise(std::size_t channels, std::size_t frames, float scale = 1.0f) {
-    std::uint64_t state = 0x9E3779B97F4A7C15ull;
-    Channels signal(channels, std::vector<float>(frames));
-    for (auto& channel : signal)
-        for (float& sample : channel) {
-            state ^= state << 13;
-            state ^= state >> 7;
-            state ^= state << 17;
-            sample = static_cast<float>(static_cast<std::int64_t>(state >> 40) - (1 << 23)) / 8388608.0f * scale;
-        }
-    return signal;
-}
+using testing::noise;  // channels x frames of deterministic noise, seeded
 
 inline LV2_Descriptor_Function descriptors() {
     void* library = dlopen(ORVANE_LV2_PLUGIN, RTLD_NOW | RTLD_LOCAL);

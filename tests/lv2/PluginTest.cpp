@@ -138,7 +138,7 @@ TEST_P(Lv2PluginTest, MatchesTheNodeWhateverTheBlocks) {
         {lv2::Effect::Vibrato,
          {{"sweepWidth", 0.004f},
           {"frequency", 7}}}}.at(pluginType(label).kind.effect);
-    const Channels signal = noise(pluginType(label).kind.channels, 12000);
+    const Channels signal = noise(pluginType(label).kind.channels, 12000, 0);
     const auto expected = bits(reference(label, {}, custom, signal, 6000));
     for (const std::uint32_t blockSize : {1u, 37u, 100u, 4096u, 6000u})
         for (const bool inPlace : {false, true}) {
@@ -199,7 +199,7 @@ TEST(Lv2ClampTest, HostValuesAreLimitedToTheRanges) {
              {"FlangerMono", {{"frequency", nan}, {"enabled", 0.4f}}, {{"frequency", 0.4f}, {"enabled", 0}}},
              {"Vibrato", {{"frequency", inf}, {"sweepWidth", -1}}, {{"frequency", 20}, {"sweepWidth", 0}}},
              {"VibratoMono", {{"frequency", -nan}, {"sweepWidth", nan}}, {{"frequency", 4}, {"sweepWidth", 0.01f}}}}) {
-        const Channels signal = noise(pluginType(label).kind.channels, 6000);
+        const Channels signal = noise(pluginType(label).kind.channels, 6000, 0);
         PluginInstance plugin(label, rate, 512);
         for (const auto& [name, value] : given) plugin.set(name, value);
         const Channels output = plugin.process(signal, 512);
