@@ -14,7 +14,7 @@
 
 #include "host/AudioBuffer.h"
 #include "host/AudioBus.h"
-#include "reliability/ScenarioGrid.h"
+#include "reliability/EffectHarness.h"
 #include "support/CountingAllocator.h"
 
 namespace orvane {
@@ -46,6 +46,7 @@ TEST(AllocationCounterTest, CountsEveryKindOnlyWhileArmed) {
         [] { delete kept(new int(5)); },
         [] { delete[] kept(new int[4]); },
         [] { delete kept(new (std::nothrow) int(1)); },
+        [] { delete[] kept(new (std::nothrow) int[3]); },
         [] { delete kept(new Wide()); },
         [] { delete[] kept(new Wide[2]); },
         [] { std::free(kept(std::malloc(16))); },

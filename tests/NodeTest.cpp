@@ -9,6 +9,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "extension/AudioEffectsNodeFactory.h"
@@ -190,7 +191,7 @@ TEST_P(EveryNode, SubnormalsAreFlushedWithinProcessOnly) {
 struct Tap {
     unsigned int channel;
     std::size_t first, last;
-    double sum, tolerance;
+    double sum, tolerance = 1e-6;
 };
 
 struct ImpulseRow {
@@ -203,116 +204,36 @@ struct ImpulseRow {
     std::vector<Tap> taps;
 };
 
-constexpr double exact = 1e-6;
 constexpr std::size_t D = 9600;  // 200 ms at 48 kHz
 
+// clang-format off
 const ImpulseRow impulseRows[] = {
-    {"delay defaults",
-     EffectType::Delay,
-     {},
-     48000,
-     2,
-     38400,
-     {0, 1},
-     {{0, 0, 0, 0.7, exact},
-      {0, D, D, 0.3, exact},
-      {0, 2 * D, 2 * D, 0.06, exact},
-      {0, 3 * D, 3 * D, 0.012, exact},
-      {1, 0, 0, 0.7, exact},
-      {1, D, D, 0.3, exact},
-      {1, 2 * D, 2 * D, 0.06, exact},
-      {1, 3 * D, 3 * D, 0.012, exact}}},
-    {"delay of 44.1 samples",
-     EffectType::Delay,
-     {{"delayMs", 1}},
-     44100,
-     1,
-     100,
-     {0},
-     {{0, 0, 0, 0.7, exact}, {0, 44, 44, 0.3, exact}, {0, 88, 88, 0.06, exact}}},
-    {"ping-pong, left",
-     EffectType::PingPongDelay,
-     {},
-     48000,
-     2,
-     3 * D + 1,
-     {0},
-     {{0, 0, 0, 0.7, exact},
-      {0, D, D, 0.3, exact},
-      {0, 2 * D, 2 * D, 0.012, exact},
-      {0, 3 * D, 3 * D, 0.00048, exact},
-      {1, D, D, 0.06, exact},
-      {1, 2 * D, 2 * D, 0.0024, exact},
-      {1, 3 * D, 3 * D, 0.000096, exact}}},
-    {"ping-pong, right",
-     EffectType::PingPongDelay,
-     {},
-     48000,
-     2,
-     3 * D + 1,
-     {1},
-     {{1, 0, 0, 0.7, exact},
-      {1, D, D, 0.3, exact},
-      {1, 2 * D, 2 * D, 0.012, exact},
-      {1, 3 * D, 3 * D, 0.00048, exact},
-      {0, 2 * D, 2 * D, 0.06, exact},
-      {0, 3 * D, 3 * D, 0.0024, exact}}},
-    {"ping-pong, mono bus",
-     EffectType::PingPongDelay,
-     {},
-     48000,
-     1,
-     4 * D,
-     {0},
-     {{0, 0, 0, 0.7, exact}, {0, D, D, 0.3, exact}}},
-    {"chorus without sweep",
-     EffectType::Chorus,
-     {{"sweepWidth", 0}},
-     48000,
-     2,
-     3000,
-     {0, 1},
-     {{0, 0, 0, 1, 0}, {0, 1002, 1002, 0.8, exact}, {1, 0, 0, 1, 0}, {1, 1002, 1002, 0.8, exact}}},
-    {"chorus, first reads 1602 and 2202 back",
-     EffectType::Chorus,
-     {{"frequency", 0}},
-     48000,
-     2,
-     2300,
-     {0, 1},
-     {{0, 0, 0, 1, 0}, {0, 1602, 1602, 0.8, exact}, {1, 0, 0, 1, 0}, {1, 2202, 2202, 0.8, exact}}},
-    {"flanger, channel 0",
-     EffectType::Flanger,
-     {},
-     48000,
-     2,
-     300,
-     {0},
+    {"delay defaults", EffectType::Delay, {}, 48000, 2, 38400, {0, 1},
+     {{0, 0, 0, 0.7}, {0, D, D, 0.3}, {0, 2 * D, 2 * D, 0.06}, {0, 3 * D, 3 * D, 0.012},
+      {1, 0, 0, 0.7}, {1, D, D, 0.3}, {1, 2 * D, 2 * D, 0.06}, {1, 3 * D, 3 * D, 0.012}}},
+    {"delay of 44.1 samples", EffectType::Delay, {{"delayMs", 1}}, 44100, 1, 100, {0},
+     {{0, 0, 0, 0.7}, {0, 44, 44, 0.3}, {0, 88, 88, 0.06}}},
+    {"ping-pong, left", EffectType::PingPongDelay, {}, 48000, 2, 3 * D + 1, {0},
+     {{0, 0, 0, 0.7}, {0, D, D, 0.3}, {0, 2 * D, 2 * D, 0.012}, {0, 3 * D, 3 * D, 0.00048},
+      {1, D, D, 0.06}, {1, 2 * D, 2 * D, 0.0024}, {1, 3 * D, 3 * D, 0.000096}}},
+    {"ping-pong, right", EffectType::PingPongDelay, {}, 48000, 2, 3 * D + 1, {1},
+     {{1, 0, 0, 0.7}, {1, D, D, 0.3}, {1, 2 * D, 2 * D, 0.012}, {1, 3 * D, 3 * D, 0.00048},
+      {0, 2 * D, 2 * D, 0.06}, {0, 3 * D, 3 * D, 0.0024}}},
+    {"ping-pong, mono bus", EffectType::PingPongDelay, {}, 48000, 1, 4 * D, {0}, {{0, 0, 0, 0.7}, {0, D, D, 0.3}}},
+    {"chorus without sweep", EffectType::Chorus, {{"sweepWidth", 0}}, 48000, 2, 3000, {0, 1},
+     {{0, 0, 0, 1, 0}, {0, 1002, 1002, 0.8}, {1, 0, 0, 1, 0}, {1, 1002, 1002, 0.8}}},
+    {"chorus, first reads 1602 and 2202 back", EffectType::Chorus, {{"frequency", 0}}, 48000, 2, 2300, {0, 1},
+     {{0, 0, 0, 1, 0}, {0, 1602, 1602, 0.8}, {1, 0, 0, 1, 0}, {1, 2202, 2202, 0.8}}},
+    {"flanger, channel 0", EffectType::Flanger, {}, 48000, 2, 300, {0},
      {{0, 0, 0, 1, 0}, {0, 122, 123, 0.8, 0.01}, {0, 200, 299, 0.48, 0.02}}},
-    {"flanger, channel 1 a quarter cycle ahead",
-     EffectType::Flanger,
-     {},
-     48000,
-     2,
-     540,
-     {1},
+    {"flanger, channel 1 a quarter cycle ahead", EffectType::Flanger, {}, 48000, 2, 540, {1},
      {{1, 0, 0, 1, 0}, {1, 241, 242, 0.8, 0.01}, {1, 300, 539, 0.48, 0.02}}},
-    {"flanger without sweep",
-     EffectType::Flanger,
-     {{"sweepWidth", 0}},
-     48000,
-     1,
-     12,
-     {0},
-     {{0, 0, 0, 1, 0},
-      {0, 2, 2, 0.8, exact},
-      {0, 4, 4, 0.48, exact},
-      {0, 6, 6, 0.288, exact},
-      {0, 8, 8, 0.1728, exact},
-      {0, 10, 10, 0.10368, exact}}},
+    {"flanger without sweep", EffectType::Flanger, {{"sweepWidth", 0}}, 48000, 1, 12, {0},
+     {{0, 0, 0, 1, 0}, {0, 2, 2, 0.8}, {0, 4, 4, 0.48}, {0, 6, 6, 0.288}, {0, 8, 8, 0.1728}, {0, 10, 10, 0.10368}}},
     {"vibrato", EffectType::Vibrato, {}, 48000, 2, 12000, {0, 1}, {{0, 275, 276, 1.1, 0.1}, {1, 275, 276, 1.1, 0.1}}},
     {"vibrato without sweep", EffectType::Vibrato, {{"sweepWidth", 0}}, 48000, 1, 8, {0}, {{0, 1, 1, 1, 0}}},
 };
+// clang-format on
 
 TEST(ImpulseResponses, AreTheOnesTheNodesDescribe) {
     for (const ImpulseRow& row : impulseRows) {
@@ -345,41 +266,29 @@ TEST(ImpulseResponses, AreTheOnesTheNodesDescribe) {
 // ---------------------------------------------------------------------------------------
 // Defaults and formats
 
-struct Default {
-    EffectType type;
-    const char* name;
-    float value;
-};
-
-const Default defaults[] = {
-    {EffectType::Delay, "enabled", 1},           {EffectType::Delay, "delayMs", 200},
-    {EffectType::Delay, "dryMix", 0.7f},         {EffectType::Delay, "wetMix", 0.3f},
-    {EffectType::Delay, "feedbackLevel", 0.2f},  {EffectType::PingPongDelay, "enabled", 1},
-    {EffectType::PingPongDelay, "delayMs", 200}, {EffectType::PingPongDelay, "dryMix", 0.7f},
-    {EffectType::PingPongDelay, "wetMix", 0.3f}, {EffectType::PingPongDelay, "feedbackLevel", 0.2f},
-    {EffectType::Chorus, "enabled", 1},          {EffectType::Chorus, "sweepWidth", 0.025f},
-    {EffectType::Chorus, "frequency", 0.2f},     {EffectType::Flanger, "enabled", 1},
-    {EffectType::Flanger, "sweepWidth", 0.005f}, {EffectType::Flanger, "frequency", 0.4f},
-    {EffectType::Vibrato, "enabled", 1},         {EffectType::Vibrato, "sweepWidth", 0.01f},
-    {EffectType::Vibrato, "frequency", 4.0f},
-};
+// Each type's defaults, in the order of parameterNames().
+const std::vector<double> defaults[] = {
+    {1, 200, 0.7f, 0.3f, 0.2f}, {1, 200, 0.7f, 0.3f, 0.2f}, {1, 0.025f, 0.2f}, {1, 0.005f, 0.4f}, {1, 0.01f, 4.0f}};
 
 TEST(Defaults, OfDirectAndFactoryMadeNodes) {
     AudioEffectsNodeFactory factory;
     const OVAnyMap configuration{{"delayMs", 500u},   {"dryMix", 0.1f},   {"sweepWidth", 0.5f},
                                  {"frequency", 9.0f}, {"enabled", false}, {"numberOfChannels", 6u}};
-    for (const Default& row : defaults) {
-        SCOPED_TRACE(std::string(effectName(row.type)) + "." + row.name);
-        auto made = factory.createNode(effectName(row.type), configuration);
+    for (const EffectType type : allEffectTypes) {
+        SCOPED_TRACE(effectName(type));
+        auto made = factory.createNode(effectName(type), configuration);
         ASSERT_TRUE(made.ok()) << made.error();
         auto& fromFactory = dynamic_cast<SingleBusAudioProcessorNode&>(*made.value());
-        for (unsigned int built : {0u, 2u})
-            EXPECT_EQ(getParameter(*makeEffect(row.type, built), row.type, row.name), row.value) << built;
-        EXPECT_EQ(getParameter(fromFactory, row.type, row.name), row.value);
+        const auto& names = parameterNames(type);
+        const std::vector<double>& expected = defaults[static_cast<int>(type)];
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            for (unsigned int built : {0u, 2u})
+                EXPECT_EQ(getParameter(*makeEffect(type, built), type, names[i]), expected[i]) << names[i];
+            EXPECT_EQ(getParameter(fromFactory, type, names[i]), expected[i]) << names[i];
+        }
         // Built for two channels, with the defaults the model starts from.
         const Channels input = noise(3, 3000, 5);
-        EXPECT_TRUE(
-            sameBits(processBlock(fromFactory, input, 48000), NodeModel(row.type, 2).process(input, 3000, 48000)));
+        EXPECT_TRUE(sameBits(processBlock(fromFactory, input, 48000), NodeModel(type, 2).process(input, 3000, 48000)));
     }
 }
 
@@ -461,26 +370,21 @@ TEST(PingPongProperties, AreDescribedAsTheTypeRecordSays) {
 
 TEST(PingPongProperties, ReadTheDefaultsAndStoreWhatConverts) {
     PingPongDelayNode node(OVAnyMap{{"delayMs", 500}});  // the map is not read
-    const std::pair<const char*, OVAny> initial[] = {{"enabled", OVAny(true)},
-                                                     {"delayMs", OVAny(200u)},
-                                                     {"dryMix", OVAny(0.7f)},
-                                                     {"wetMix", OVAny(0.3f)},
-                                                     {"feedbackLevel", OVAny(0.2f)}};
-    for (const auto& [name, value] : initial) EXPECT_EQ(node.getValue(name).value(), value) << name;
-
-    // Out of the described range, or of another type that converts exactly: stored as converted.
-    const std::pair<const char*, OVAny> accepted[] = {{"feedbackLevel", OVAny(1.5f)},
-                                                      {"dryMix", OVAny(-1.0f)},
-                                                      {"wetMix", OVAny(1)},
-                                                      {"delayMs", OVAny(5000)},
-                                                      {"enabled", OVAny(0)}};
-    for (const auto& [name, value] : accepted) ASSERT_TRUE(node.setValue(name, value).ok()) << name;
-    const std::pair<const char*, OVAny> stored[] = {{"enabled", OVAny(false)},
-                                                    {"delayMs", OVAny(5000u)},
-                                                    {"dryMix", OVAny(-1.0f)},
-                                                    {"wetMix", OVAny(1.0f)},
-                                                    {"feedbackLevel", OVAny(1.5f)}};
-    for (const auto& [name, value] : stored) EXPECT_EQ(node.getValue(name).value(), value) << name;
+    // Name, the value read first, a value out of the described range or of another type
+    // that converts exactly, and what is stored of it.
+    // clang-format off
+    const std::tuple<const char*, OVAny, OVAny, OVAny> rows[] = {
+        {"enabled", OVAny(true), OVAny(0), OVAny(false)},
+        {"delayMs", OVAny(200u), OVAny(5000), OVAny(5000u)},
+        {"dryMix", OVAny(0.7f), OVAny(-1.0f), OVAny(-1.0f)},
+        {"wetMix", OVAny(0.3f), OVAny(1), OVAny(1.0f)},
+        {"feedbackLevel", OVAny(0.2f), OVAny(1.5f), OVAny(1.5f)}};
+    // clang-format on
+    for (const auto& [name, initial, given, stored] : rows) {
+        EXPECT_EQ(node.getValue(name).value(), initial) << name;
+        ASSERT_TRUE(node.setValue(name, given).ok()) << name;
+    }
+    for (const auto& [name, initial, given, stored] : rows) EXPECT_EQ(node.getValue(name).value(), stored) << name;
 
     // What does not convert fails with a message and stores nothing.
     const std::pair<const char*, OVAny> refused[] = {{"delayMs", OVAny("250")}, {"delayMs", OVAny(-5)},
@@ -491,7 +395,7 @@ TEST(PingPongProperties, ReadTheDefaultsAndStoreWhatConverts) {
         EXPECT_FALSE(result.ok()) << name;
         EXPECT_NE(result.error().find(name), std::string::npos) << result.error();
     }
-    for (const auto& [name, value] : stored) EXPECT_EQ(node.getValue(name).value(), value) << name;
+    for (const auto& [name, initial, given, stored] : rows) EXPECT_EQ(node.getValue(name).value(), stored) << name;
 
     const std::string known = "known properties: enabled, delayMs, dryMix, wetMix, feedbackLevel";
     EXPECT_EQ(node.getValue("delay").error(), "Unknown property 'delay' of node; " + known);

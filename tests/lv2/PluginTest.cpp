@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cmath>
 #include <limits>
 #include <map>
@@ -14,17 +13,12 @@
 #include "host/AudioBusFormat.h"
 #include "host/OVAny.h"
 #include "metadata/Vocabulary.h"
-#include "nodes/ChorusNode.h"
-#include "nodes/DelayNode.h"
-#include "nodes/FlangerNode.h"
 #include "nodes/PingPongDelayNode.h"
-#include "nodes/VibratoNode.h"
-#include "support/Blocks.h"
 
 namespace orvane::lv2testing {
 namespace {
 
-using namespace extensions::audioeffects;
+using extensions::audioeffects::PingPongDelayNode;
 using Settings = std::map<std::string, float>;
 
 constexpr std::uint32_t rate = 48000;
@@ -35,57 +29,20 @@ const float inf = std::numeric_limits<float>::infinity();
 // first `split` frames and the second for the rest.
 Channels reference(const std::string& label, const Settings& first, const Settings& second, const Channels& signal,
                    std::size_t split) {
-    const auto run = [&](auto node) {
-        AudioBusFormat input{rate, static_cast<std::uint32_t>(signal.size()), 512};
-        AudioBusFormat output{};
-        EXPECT_TRUE(node.setBusFormat(input, output));
-        Channels result(signal.size());
-        for (const auto& [settings, from, to] :
-             {std::tuple{first, std::size_t{0}, split}, {second, split, signal[0].size()}}) {
-            for (const auto& [name, value] : settings) {
-                if (name == "enabled") node.setIsEnabled(value != 0.0f);
-                if constexpr (requires { node.setDelayMs(1u); }) {
-                    if (name == "delayMs") node.setDelayMs(static_cast<unsigned int>(value));
-                    if (name == "dryMix") node.setDryMix(value);
-                    if (name == "wetMix") node.setWetMix(value);
-                    if (name == "feedbackLevel") node.setFeedbackLevel(value);
-                } else {
-                    if (name == "sweepWidth") node.setSweepWidth(value);
-                    if (name == "frequency") node.setFrequency(value);
-                }
-            }
-            Channels part;
-            for (const auto& channel : signal) part.emplace_back(channel.begin() + from, channel.begin() + to);
-            part = testing::processInBlocks(node, part, rate, 512);
-            for (std::size_t c = 0; c < part.size(); ++c)
-                result[c].insert(result[c].end(), part[c].begin(), part[c].end());
-        }
-        return result;
-    };
-    const auto channels = pluginType(label).kind.channels;
-    switch (pluginType(label).kind.effect) {
-        case lv2::Effect::Delay:
-            return run(DelayNode(channels));
-        case lv2::Effect::PingPongDelay:
-            return run(PingPongDelayNode(OVAnyMap{}));
-        case lv2::Effect::Chorus:
-            return run(ChorusNode(channels));
-        case lv2::Effect::Flanger:
-            return run(FlangerNode(channels));
-        case lv2::Effect::Vibrato:
-            return run(VibratoNode(channels));
+    const lv2::PluginKind& kind = pluginType(label).kind;
+    const auto type = static_cast<testing::EffectType>(kind.effect);  // both list the effects in one order
+    auto node = testing::makeEffect(type, kind.channels);
+    AudioBusFormat input{rate, kind.channels, 512}, output{};
+    EXPECT_TRUE(node->setBusFormat(input, output));
+    Channels result(signal.size());
+    for (const auto& [settings, from, to] :
+         {std::tuple{first, std::size_t{0}, split}, {second, split, signal[0].size()}}) {
+        for (const auto& [name, value] : settings) testing::setParameter(*node, type, name, value);
+        const Channels part =
+            testing::processInBlocks(*node, testing::slice(signal, signal.size(), from, to - from), rate, 512);
+        for (std::size_t c = 0; c < part.size(); ++c) result[c].insert(result[c].end(), part[c].begin(), part[c].end());
     }
-    return {};
-}
-
-// Every sample's bits, channel by channel, each channel led by its length.
-std::vector<std::uint32_t> bits(const Channels& signal) {
-    std::vector<std::uint32_t> all;
-    for (const auto& channel : signal) {
-        all.push_back(static_cast<std::uint32_t>(channel.size()));
-        for (float sample : channel) all.push_back(std::bit_cast<std::uint32_t>(sample));
-    }
-    return all;
+    return result;
 }
 
 TEST(Lv2DescriptorTest, ServesExactlyTheNinePlugins) {
@@ -139,7 +96,7 @@ TEST_P(Lv2PluginTest, MatchesTheNodeWhateverTheBlocks) {
          {{"sweepWidth", 0.004f},
           {"frequency", 7}}}}.at(pluginType(label).kind.effect);
     const Channels signal = noise(pluginType(label).kind.channels, 12000, 0);
-    const auto expected = bits(reference(label, {}, custom, signal, 6000));
+    const Channels expected = reference(label, {}, custom, signal, 6000);
     for (const std::uint32_t blockSize : {1u, 37u, 100u, 4096u, 6000u})
         for (const bool inPlace : {false, true}) {
             const bool emptyRuns = blockSize == 100;  // run(0) before every block
@@ -157,7 +114,7 @@ TEST_P(Lv2PluginTest, MatchesTheNodeWhateverTheBlocks) {
             const Channels rest = plugin.process(second, blockSize, emptyRuns);
             for (std::size_t c = 0; c < output.size(); ++c)
                 output[c].insert(output[c].end(), rest[c].begin(), rest[c].end());
-            EXPECT_EQ(bits(output), expected);
+            EXPECT_TRUE(testing::sameBits(output, expected));
         }
 }
 
@@ -173,7 +130,7 @@ TEST_P(Lv2PluginTest, UnconnectedPortsReadAsSilenceAndDefaults) {
     }
     plugin.descriptor->connect_port(plugin.handle, 1000, nullptr);  // no such port: ignored
     plugin.run(256);
-    for (const auto& channel : plugin.outputs) EXPECT_EQ(bits({channel}), bits({std::vector<float>(256)}));
+    for (const auto& channel : plugin.outputs) EXPECT_TRUE(testing::sameBits({channel}, {std::vector<float>(256)}));
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryPlugin, Lv2PluginTest,
@@ -205,7 +162,7 @@ TEST(Lv2ClampTest, HostValuesAreLimitedToTheRanges) {
         const Channels output = plugin.process(signal, 512);
         for (const auto& channel : output)
             EXPECT_TRUE(std::all_of(channel.begin(), channel.end(), [](float s) { return std::isfinite(s); })) << label;
-        EXPECT_EQ(bits(output), bits(reference(label, expected, {}, signal, 6000))) << label;
+        EXPECT_TRUE(testing::sameBits(output, reference(label, expected, {}, signal, 6000))) << label;
     }
 }
 

@@ -4,8 +4,6 @@
 #include <cfloat>
 #include <climits>
 #include <cmath>
-#include <cstring>
-#include <limits>
 #include <random>
 #include <stdexcept>
 
@@ -20,19 +18,8 @@ namespace orvane::testing {
 using namespace orvane::extensions::audioeffects;
 
 const char* effectName(EffectType type) {
-    switch (type) {
-        case EffectType::Delay:
-            return "Delay";
-        case EffectType::PingPongDelay:
-            return "PingPongDelay";
-        case EffectType::Chorus:
-            return "Chorus";
-        case EffectType::Flanger:
-            return "Flanger";
-        case EffectType::Vibrato:
-            return "Vibrato";
-    }
-    return "?";
+    static constexpr const char* names[] = {"Delay", "PingPongDelay", "Chorus", "Flanger", "Vibrato"};
+    return names[static_cast<int>(type)];
 }
 
 std::unique_ptr<SingleBusAudioProcessorNode> makeEffect(EffectType type, unsigned int numberOfChannels) {
@@ -59,70 +46,55 @@ const std::vector<std::string>& parameterNames(EffectType type) {
 
 namespace {
 
-template <typename Node>
-void setDelayParameter(Node& node, std::string_view name, double value) {
-    if (name == "enabled") node.setIsEnabled(value != 0.0);
-    if (name == "delayMs") node.setDelayMs(static_cast<unsigned int>(value));
-    if (name == "dryMix") node.setDryMix(static_cast<float>(value));
-    if (name == "wetMix") node.setWetMix(static_cast<float>(value));
-    if (name == "feedbackLevel") node.setFeedbackLevel(static_cast<float>(value));
-}
-
-template <typename Node>
-void setSweepParameter(Node& node, std::string_view name, double value) {
-    if (name == "enabled") node.setIsEnabled(value != 0.0);
-    if (name == "sweepWidth") node.setSweepWidth(static_cast<float>(value));
-    if (name == "frequency") node.setFrequency(static_cast<float>(value));
-}
-
-template <typename Node>
-double getDelayParameter(Node& node, std::string_view name) {
-    if (name == "enabled") return node.getIsEnabled();
-    if (name == "delayMs") return node.getDelayMs();
-    if (name == "dryMix") return node.getDryMix();
-    if (name == "wetMix") return node.getWetMix();
-    return node.getFeedbackLevel();
-}
-
-template <typename Node>
-double getSweepParameter(Node& node, std::string_view name) {
-    if (name == "enabled") return node.getIsEnabled();
-    if (name == "sweepWidth") return node.getSweepWidth();
-    return node.getFrequency();
+// Calls f with the node as its own class; the delays and the modulated effects share accessors.
+template <typename F>
+auto withNodeClass(SingleBusAudioProcessorNode& node, EffectType type, F f) {
+    switch (type) {
+        case EffectType::Delay:
+            return f(dynamic_cast<DelayNode&>(node));
+        case EffectType::PingPongDelay:
+            return f(dynamic_cast<PingPongDelayNode&>(node));
+        case EffectType::Chorus:
+            return f(dynamic_cast<ChorusNode&>(node));
+        case EffectType::Flanger:
+            return f(dynamic_cast<FlangerNode&>(node));
+        case EffectType::Vibrato:
+            break;
+    }
+    return f(dynamic_cast<VibratoNode&>(node));
 }
 
 }  // namespace
 
 double getParameter(SingleBusAudioProcessorNode& node, EffectType type, std::string_view name) {
-    switch (type) {
-        case EffectType::Delay:
-            return getDelayParameter(dynamic_cast<DelayNode&>(node), name);
-        case EffectType::PingPongDelay:
-            return getDelayParameter(dynamic_cast<PingPongDelayNode&>(node), name);
-        case EffectType::Chorus:
-            return getSweepParameter(dynamic_cast<ChorusNode&>(node), name);
-        case EffectType::Flanger:
-            return getSweepParameter(dynamic_cast<FlangerNode&>(node), name);
-        case EffectType::Vibrato:
-            return getSweepParameter(dynamic_cast<VibratoNode&>(node), name);
-    }
-    return 0.0;
+    return withNodeClass(node, type, [name](auto& n) -> double {
+        if (name == "enabled") return n.getIsEnabled();
+        if constexpr (requires { n.getDelayMs(); }) {
+            if (name == "delayMs") return n.getDelayMs();
+            if (name == "dryMix") return n.getDryMix();
+            if (name == "wetMix") return n.getWetMix();
+            return n.getFeedbackLevel();
+        } else {
+            return name == "sweepWidth" ? n.getSweepWidth() : n.getFrequency();
+        }
+    });
 }
 
 void setParameter(SingleBusAudioProcessorNode& node, EffectType type, std::string_view name, double value) {
     ++harnessCounters().parameterChanges;
-    switch (type) {
-        case EffectType::Delay:
-            return setDelayParameter(dynamic_cast<DelayNode&>(node), name, value);
-        case EffectType::PingPongDelay:
-            return setDelayParameter(dynamic_cast<PingPongDelayNode&>(node), name, value);
-        case EffectType::Chorus:
-            return setSweepParameter(dynamic_cast<ChorusNode&>(node), name, value);
-        case EffectType::Flanger:
-            return setSweepParameter(dynamic_cast<FlangerNode&>(node), name, value);
-        case EffectType::Vibrato:
-            return setSweepParameter(dynamic_cast<VibratoNode&>(node), name, value);
-    }
+    const auto number = static_cast<float>(value);
+    withNodeClass(node, type, [name, value, number](auto& n) {
+        if (name == "enabled") n.setIsEnabled(value != 0.0);
+        if constexpr (requires { n.getDelayMs(); }) {
+            if (name == "delayMs") n.setDelayMs(static_cast<unsigned int>(value));
+            if (name == "dryMix") n.setDryMix(number);
+            if (name == "wetMix") n.setWetMix(number);
+            if (name == "feedbackLevel") n.setFeedbackLevel(number);
+        } else {
+            if (name == "sweepWidth") n.setSweepWidth(number);
+            if (name == "frequency") n.setFrequency(number);
+        }
+    });
 }
 
 bool setProperty(SingleBusAudioProcessorNode& node, std::string_view name, double value) {
@@ -177,18 +149,15 @@ std::string processChecked(SingleBusAudioProcessorNode& node, const AudioBuffer<
 
     if (out.getNumberOfChannels() != channels || out.getNumberOfFrames() != frames)
         return "the output's shape differs from the input's";
-    for (std::uint32_t c = 0; c < channels; ++c) {
+    for (std::uint32_t c = 0; c < channels; ++c)
         for (std::uint32_t f = 0; f < frames; ++f) {
+            const auto where = [c, f] { return " sample " + std::to_string(f) + " of channel " + std::to_string(c); };
             const float sample = out.getSample(c, f);
-            if (isUnwrittenMarker(sample))
-                return "output sample " + std::to_string(f) + " of channel " + std::to_string(c) + " not written";
-            if (expectFinite && !std::isfinite(sample))
-                return "output sample " + std::to_string(f) + " of channel " + std::to_string(c) + " is " +
-                       std::to_string(sample);
+            if (isUnwrittenMarker(sample)) return "output" + where() + " not written";
+            if (expectFinite && !std::isfinite(sample)) return "output" + where() + " is " + std::to_string(sample);
             if (std::bit_cast<std::uint32_t>(in.getSample(c, f)) != std::bit_cast<std::uint32_t>(input.getSample(c, f)))
-                return "input sample " + std::to_string(f) + " of channel " + std::to_string(c) + " changed";
+                return "input" + where() + " changed";
         }
-    }
     return {};
 }
 
@@ -203,6 +172,12 @@ AudioBuffer<float> noiseBlock(std::uint32_t channels, std::uint32_t frames, std:
 }
 
 namespace {
+
+std::string describe(EffectType type, std::uint32_t rate, std::uint32_t channels, std::uint32_t frames,
+                     const std::string& fault) {
+    return std::string(effectName(type)) + " at " + std::to_string(rate) + " Hz, " + std::to_string(channels) +
+           " channels, " + std::to_string(frames) + " frames: " + fault;
+}
 
 // Reads the script's bytes; past the end it answers zeros, so every input is a script.
 class ScriptReader {
@@ -286,9 +261,7 @@ std::string runScript(const std::uint8_t* data, std::size_t size, const EffectTy
                 for (bool ok : inRange) tainted = tainted || !ok;
                 tainted = tainted || !finiteInput;
                 std::string fault = processChecked(*node, block, !tainted);
-                if (!fault.empty())
-                    return std::string(effectName(type)) + " at " + std::to_string(sampleRate) + " Hz, " +
-                           std::to_string(channels) + " channels, " + std::to_string(frames) + " frames: " + fault;
+                if (!fault.empty()) return describe(type, sampleRate, channels, frames, fault);
             }
         }
     }
@@ -298,6 +271,66 @@ std::string runScript(const std::uint8_t* data, std::size_t size, const EffectTy
 HarnessCounters& harnessCounters() {
     static HarnessCounters counters;
     return counters;
+}
+
+// The grid: every rate, block size and channel count, formats switching between blocks; then
+// every parameter at its extremes under a few formats.
+namespace {
+
+constexpr std::uint32_t gridRates[] = {0, 1, 8000, 22050, 44100, 48000, 96000, 192000, 384000};
+constexpr std::uint32_t blockSizes[] = {0, 1, 10, 17, 64, 512, 2027, 4096, 16384};
+constexpr double extremeValues[] = {0.0,     -0.0,     1.0,      -1.0,      FLT_TRUE_MIN, -FLT_TRUE_MIN, 1e30, -1e30,
+                                    FLT_MAX, -FLT_MAX, INFINITY, -INFINITY, NAN};
+constexpr double delayTimes[] = {0, 1, 1000, 1001, 60000, UINT_MAX};
+
+struct Format {
+    std::uint32_t sampleRate;
+    std::uint32_t channels;
+    std::uint32_t frames;
+};
+constexpr Format parameterFormats[] = {{48000, 2, 512}, {0, 2, 64}, {1, 1, 17}, {384000, 8, 2027}, {44100, 2, 4096}};
+
+}  // namespace
+
+std::vector<std::string> runFormatGrid(EffectType type) {
+    std::vector<std::string> faults;
+    auto node = makeEffect(type, 2);
+    std::uint32_t seed = 1;
+    for (std::uint32_t rate : gridRates) {
+        for (std::uint32_t frames : blockSizes) {
+            for (std::uint32_t channels = 0; channels <= 8; ++channels) {
+                for (int block = 0; block < 2; ++block) {
+                    const std::string fault = processChecked(*node, noiseBlock(channels, frames, rate, seed++), true);
+                    if (!fault.empty()) faults.push_back(describe(type, rate, channels, frames, fault));
+                }
+            }
+        }
+    }
+    return faults;
+}
+
+std::vector<std::string> runParameterGrid(EffectType type) {
+    std::vector<std::string> faults;
+    std::uint32_t seed = 1000;
+    for (const std::string& name : parameterNames(type)) {
+        const bool isDelayTime = name == "delayMs";
+        const std::vector<double> values =
+            isDelayTime ? std::vector<double>(std::begin(delayTimes), std::end(delayTimes))
+                        : std::vector<double>(std::begin(extremeValues), std::end(extremeValues));
+        for (double value : values) {
+            auto node = makeEffect(type, 2);
+            setParameter(*node, type, name, value);
+            const bool finite = parameterInRange(name, value);
+            for (const Format& format : parameterFormats) {
+                const std::string fault = processChecked(
+                    *node, noiseBlock(format.channels, format.frames, format.sampleRate, seed++), finite);
+                if (!fault.empty())
+                    faults.push_back(describe(type, format.sampleRate, format.channels, format.frames,
+                                              name + " = " + std::to_string(value) + ": " + fault));
+            }
+        }
+    }
+    return faults;
 }
 
 }  // namespace orvane::testing

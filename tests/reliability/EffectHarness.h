@@ -67,6 +67,12 @@ AudioBuffer<float> noiseBlock(std::uint32_t channels, std::uint32_t frames, std:
 /// or an empty string. A given forcedType overrides the type the bytes choose.
 std::string runScript(const std::uint8_t* data, std::size_t size, const EffectType* forcedType = nullptr);
 
+/// Runs every node through the grid of sample rates, block sizes and bus channel counts
+/// (formats switching between blocks), then through every parameter at its extreme values
+/// (EffectHarness.cpp). Answers the violations found, each described.
+std::vector<std::string> runFormatGrid(EffectType type);
+std::vector<std::string> runParameterGrid(EffectType type);
+
 /// Counters of what runScript and the scenario tests did, for the reliability report.
 struct HarnessCounters {
     std::atomic<std::uint64_t> blocks{0};

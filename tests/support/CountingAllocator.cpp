@@ -1,11 +1,12 @@
-// Replaces every global allocation and release function of the binary it is linked into
-// and counts the calls made on a thread while that thread has `armed` set.
+// Replaces the C library's allocation and release functions in the binary it is linked into
+// and counts the calls made on a thread while that thread has `armed` set. The C++ forms
+// (new, new[], nothrow and aligned new, and their deletes) reach these in libstdc++; the
+// gate's own test proves it for each form, so a library that did otherwise would be noticed.
 
 #include "CountingAllocator.h"
 
 #include <cstddef>
 #include <cstdlib>
-#include <new>
 
 extern "C" {
 void* __libc_malloc(std::size_t size);
@@ -35,35 +36,6 @@ void noteRelease(const void* pointer) noexcept {
     if (armed && pointer) counts.releases.fetch_add(1, std::memory_order_relaxed);
 }
 
-void* allocateOrThrow(std::size_t size) {
-    noteAllocation();
-    void* pointer = __libc_malloc(size == 0 ? 1 : size);
-    if (!pointer) throw std::bad_alloc();
-    return pointer;
-}
-
-void* allocateAlignedOrThrow(std::size_t size, std::align_val_t alignment) {
-    noteAllocation();
-    void* pointer = __libc_memalign(static_cast<std::size_t>(alignment), size == 0 ? 1 : size);
-    if (!pointer) throw std::bad_alloc();
-    return pointer;
-}
-
-void* allocateOrNull(std::size_t size) noexcept {
-    noteAllocation();
-    return __libc_malloc(size == 0 ? 1 : size);
-}
-
-void* allocateAlignedOrNull(std::size_t size, std::align_val_t alignment) noexcept {
-    noteAllocation();
-    return __libc_memalign(static_cast<std::size_t>(alignment), size == 0 ? 1 : size);
-}
-
-void release(void* pointer) noexcept {
-    noteRelease(pointer);
-    __libc_free(pointer);
-}
-
 }  // namespace
 
 extern "C" {
@@ -75,7 +47,6 @@ void* malloc(std::size_t size) noexcept {
 
 void* calloc(std::size_t count, std::size_t size) noexcept {
     noteAllocation();
-    if (armed) counts.callocs.fetch_add(1, std::memory_order_relaxed);
     return __libc_calloc(count, size);
 }
 
@@ -84,7 +55,10 @@ void* realloc(void* pointer, std::size_t size) noexcept {
     return __libc_realloc(pointer, size);
 }
 
-void free(void* pointer) noexcept { release(pointer); }
+void free(void* pointer) noexcept {
+    noteRelease(pointer);
+    __libc_free(pointer);
+}
 
 void* aligned_alloc(std::size_t alignment, std::size_t size) noexcept {
     noteAllocation();
@@ -106,29 +80,3 @@ int posix_memalign(void** result, std::size_t alignment, std::size_t size) noexc
 }
 
 }  // extern "C"
-
-void* operator new(std::size_t size) { return allocateOrThrow(size); }
-void* operator new[](std::size_t size) { return allocateOrThrow(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return allocateOrNull(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return allocateOrNull(size); }
-void* operator new(std::size_t size, std::align_val_t alignment) { return allocateAlignedOrThrow(size, alignment); }
-void* operator new[](std::size_t size, std::align_val_t alignment) { return allocateAlignedOrThrow(size, alignment); }
-void* operator new(std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
-    return allocateAlignedOrNull(size, alignment);
-}
-void* operator new[](std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
-    return allocateAlignedOrNull(size, alignment);
-}
-
-void operator delete(void* pointer) noexcept { release(pointer); }
-void operator delete[](void* pointer) noexcept { release(pointer); }
-void operator delete(void* pointer, const std::nothrow_t&) noexcept { release(pointer); }
-void operator delete[](void* pointer, const std::nothrow_t&) noexcept { release(pointer); }
-void operator delete(void* pointer, std::size_t) noexcept { release(pointer); }
-void operator delete[](void* pointer, std::size_t) noexcept { release(pointer); }
-void operator delete(void* pointer, std::align_val_t) noexcept { release(pointer); }
-void operator delete[](void* pointer, std::align_val_t) noexcept { release(pointer); }
-void operator delete(void* pointer, std::size_t, std::align_val_t) noexcept { release(pointer); }
-void operator delete[](void* pointer, std::size_t, std::align_val_t) noexcept { release(pointer); }
-void operator delete(void* pointer, std::align_val_t, const std::nothrow_t&) noexcept { release(pointer); }
-void operator delete[](void* pointer, std::align_val_t, const std::nothrow_t&) noexcept { release(pointer); }

@@ -1,8 +1,7 @@
 #pragma once
 
-// The allocation gates' counting allocator (CountingAllocator.cpp, linked into the gate
-// binaries only): every global allocation and release function is replaced, and the calls
-// a thread makes while its `armed` is set are counted.
+// The allocation gate's counting allocator (CountingAllocator.cpp, linked into the gate
+// binary only): the calls a thread makes while its `armed` is set are counted.
 
 #include <atomic>
 #include <cstddef>
@@ -12,7 +11,6 @@ namespace orvane {
 struct AllocationCounts {
     std::atomic<std::size_t> allocations{0};
     std::atomic<std::size_t> releases{0};
-    std::atomic<std::size_t> callocs{0};
 };
 
 extern AllocationCounts counts;

@@ -18,9 +18,18 @@
 #include "host/SingleBusAudioProcessorNode.h"
 #include "nodes/DenormalGuard.h"
 #include "reliability/EffectHarness.h"
-#include "support/Blocks.h"
 
 namespace orvane::testing {
+
+/// Planar samples of one channel per inner vector.
+using Channels = std::vector<std::vector<float>>;
+
+inline Channels toChannels(const AudioBuffer<float>& buffer) {
+    Channels channels(buffer.getNumberOfChannels(), std::vector<float>(buffer.getNumberOfFrames()));
+    for (std::uint32_t c = 0; c < buffer.getNumberOfChannels(); ++c)
+        for (std::uint32_t f = 0; f < buffer.getNumberOfFrames(); ++f) channels[c][f] = buffer.getSample(c, f);
+    return channels;
+}
 
 /// channels x frames of deterministic noise in [-1, 1), different for every seed.
 inline Channels noise(std::size_t channels, std::size_t frames, std::uint32_t seed, float scale = 1.0f) {
@@ -60,6 +69,25 @@ inline Channels runBlock(SingleBusAudioProcessorNode& node, const Channels& inpu
     EXPECT_EQ(out.getNumberOfFrames(), frames);
     EXPECT_EQ(out.getSampleRate(), rate);
     return toChannels(out);
+}
+
+/// One block, all of the input's frames, into an output of another shape.
+inline Channels processBlock(SingleBusAudioProcessorNode& node, const Channels& input, std::uint32_t rate) {
+    return runBlock(node, input, input.empty() ? 0 : input.front().size(), rate, false);
+}
+
+/// The input through the node in blocks of blockSize frames, the outputs joined.
+inline Channels processInBlocks(SingleBusAudioProcessorNode& node, const Channels& input, std::uint32_t rate,
+                                std::size_t blockSize) {
+    const std::size_t frames = input.empty() ? 0 : input.front().size();
+    Channels output(input.size());
+    for (std::size_t start = 0; start < frames; start += blockSize) {
+        const std::size_t length = std::min(blockSize, frames - start);
+        const Channels processed = runBlock(node, slice(input, input.size(), start, length), length, rate, false);
+        for (std::size_t c = 0; c < input.size(); ++c)
+            output[c].insert(output[c].end(), processed[c].begin(), processed[c].end());
+    }
+    return output;
 }
 
 /// Same shape and the same bits everywhere; any NaN matches any NaN (which NaN an operation

@@ -1,17 +1,7 @@
-#include <gtest/gtest.h>
-
-#include <chrono>
-#include <optional>
-#include <string>
-#include <thread>
-#include <vector>
-
 #include "ToolHarness.h"
 
 namespace orvane::testing::tool {
 namespace {
-
-constexpr int floatWav = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
 
 // RF64 keeps a chunk for 64-bit sizes right after "WAVE": "ds64" while the file is RF64,
 // "JUNK" once libsndfile has turned a small one back into RIFF.
@@ -19,146 +9,116 @@ bool writtenAsRf64(const std::string& start) {
     return start.substr(8, 4) == "WAVE" && (start.substr(12, 4) == "ds64" || start.substr(12, 4) == "JUNK");
 }
 
-// The first 16 bytes of the hidden temporary output once it has them; nothing when the
-// tool ended first or after 30 s.
-std::optional<std::string> temporaryStart(const fs::path& folder, pid_t pid) {
-    for (int attempt = 0; attempt < 30000; ++attempt) {
-        for (const std::string& name : entries(folder)) {
-            std::error_code error;
-            if (name.starts_with('.') && name.find(".partial-") != std::string::npos &&
-                fs::file_size(folder / name, error) >= 16 && !error)
-                return readText(folder / name).substr(0, 16);
-        }
-        if (waitpid(pid, nullptr, WNOHANG) == pid) return std::nullopt;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return std::nullopt;
-}
-
-// Writing 4 GiB is out of the question; the format the output is opened in shows in the
+// Writing 4 GiB is out of the question; the format the output is opened in shows in the hidden
 // temporary file's first bytes. One frame per block keeps the run slow enough to interrupt.
 TEST(OutputSafetyTool, InterruptedRunLeavesNoFileKeepsTheOldOneAndWouldHaveWrittenRf64) {
     TemporaryDirectory directory;
-    writeSound(directory / "in.wav", floatWav, 192000, testSignal(2, 100));
+    writeSound(directory / "in.wav", floatWav, 192000, noise(2, 100, 1, 0.6f));
     std::ofstream(directory / "out.wav") << "the previous result";
     const auto before = entries(directory.path);
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
         SCOPED_TRACE(strsignal(signal));
+        std::string start;  // waits up to 30 s for 16 bytes, or until the tool has ended
+        const auto interrupt = [&](pid_t pid) {
+            for (int tries = 0; tries < 30000 && start.size() < 16 && waitpid(pid, nullptr, WNOHANG) == 0; ++tries) {
+                for (const std::string& name : entries(directory.path))
+                    if (name.find(".partial-") != std::string::npos) start = readText(directory / name).substr(0, 16);
+                usleep(1000);
+            }
+            kill(pid, start.size() == 16 ? signal : SIGKILL);
+        };
         // 3600 s at 192 kHz of stereo float: about 5.5 GB.
-        const pid_t pid = startTool({"process", "--block-size", "1", "--tail", "3600", "--effect", "Delay",
-                                     directory / "in.wav", directory / "out.wav"});
-        const std::optional<std::string> start = temporaryStart(directory.path, pid);
-        kill(pid, start ? signal : SIGKILL);
-        int raw = 0;
-        waitpid(pid, &raw, 0);
-        ASSERT_TRUE(start) << "no temporary output appeared";
-        EXPECT_TRUE(writtenAsRf64(*start)) << *start;
-        EXPECT_TRUE(WIFSIGNALED(raw) && WTERMSIG(raw) == signal) << "wait status " << raw;
+        const ToolRun run = runTool(split("process --block-size 1 --tail 3600 --effect Delay @in.wav @out.wav"),
+                                    directory.path, false, "/dev/null", interrupt);
+        ASSERT_EQ(start.size(), 16u) << "no temporary output appeared";
+        EXPECT_TRUE(writtenAsRf64(start)) << start;
+        EXPECT_EQ(run.status, -signal) << "ended by the signal itself";
         EXPECT_EQ(entries(directory.path), before);
         EXPECT_EQ(readText(directory / "out.wav"), "the previous result");
     }
 }
 
-TEST(OutputSafetyTool, OutputThroughASymbolicLinkReplacesTheLinkedFileAndKeepsTheLink) {
+// Through a link the linked file is replaced, existing or not, and the link kept; a replaced
+// file keeps its mode, a new one follows the umask.
+TEST(OutputSafetyTool, ReplacingKeepsLinksAndPermissionsAndNewFilesFollowTheUmask) {
     TemporaryDirectory directory;
-    writeSound(directory / "in.wav", floatWav, 44100, testSignal(2, 5000));
+    writeSound(directory / "in.wav", floatWav, 44100, noise(2, 5000, 1, 0.6f));
     fs::create_directory(directory / "takes");
-    std::ofstream(directory / "takes/final.wav") << "an older take";
     fs::create_symlink("takes/final.wav", directory / "current.wav");
-    fs::create_symlink("takes/next.wav", directory / "next.wav");  // its file is made, the link stays
-    for (const std::string link : {"current.wav", "next.wav"}) {
-        const ToolRun run = runTool({"process", "--effect", "Delay", directory / "in.wav", directory / link});
-        ASSERT_EQ(run.status, 0) << run.err;
-        EXPECT_EQ(readSound(directory / link).frames(), 5000u) << link;
+    fs::create_symlink("takes/next.wav", directory / "next.wav");
+    const std::pair<std::string, int> modes[] = {
+        {"takes/final.wav", 0600}, {"a.wav", 0640}, {"b.wav", 0755}, {"new.wav", 0640}, {"takes/next.wav", 0640}};
+    for (const auto& [name, mode] : {modes[0], modes[1], modes[2]}) {
+        std::ofstream(directory / name) << "an older file";
+        fs::permissions(directory / name, fs::perms(mode));
+    }
+    const mode_t previous = umask(027);
+    for (const char* output : {"current.wav", "next.wav", "a.wav", "b.wav", "new.wav"})
+        EXPECT_EQ(runTool(split("process --effect Delay @in.wav @" + std::string(output)), directory.path).status, 0);
+    umask(previous);
+    for (const auto& [name, mode] : modes) {
+        EXPECT_EQ(readSound(directory / name)[0].size(), 5000u) << name;
+        EXPECT_EQ(fs::status(directory / name).permissions() & fs::perms::mask, fs::perms(mode)) << name;
     }
     EXPECT_EQ(fs::read_symlink(directory / "current.wav"), "takes/final.wav");
     EXPECT_EQ(fs::read_symlink(directory / "next.wav"), "takes/next.wav");
-    EXPECT_EQ(readSound(directory / "takes/final.wav").frames(), 5000u);
-    EXPECT_EQ(entries(directory.path), (std::vector<std::string>{"current.wav", "in.wav", "next.wav", "takes"}));
-    EXPECT_EQ(entries(directory / "takes"), (std::vector<std::string>{"final.wav", "next.wav"}));
+    EXPECT_EQ(entries(directory.path), split("a.wav b.wav current.wav in.wav new.wav next.wav takes"));
+    EXPECT_EQ(entries(directory / "takes"), split("final.wav next.wav"));
 }
 
-TEST(OutputSafetyTool, ReplacedOutputKeepsItsPermissionsAndNewOnesFollowTheUmask) {
+// Progress shows on a terminal only, for inputs over ten seconds: with its total, or as seconds
+// done where the header cannot tell the length (cut short, or a pipe's, which announces
+// 0x7FFFF000 bytes). A cut input is warned of. Through a bypass the output is the input as
+// libsndfile reads it, and its tail of zeros.
+TEST(ProgressTool, ShowsTheTotalOrSecondsDoneOnATerminalOnlyAndWarnsOfACutInput) {
+    constexpr int rate = 8000;
     TemporaryDirectory directory;
-    writeSound(directory / "in.wav", floatWav, 44100, testSignal(2, 5000));
-    for (const auto mode : {fs::perms(0600), fs::perms(0640), fs::perms(0755)}) {
-        std::ofstream(directory / "kept.wav") << "an older file";
-        fs::permissions(directory / "kept.wav", mode);
-        const ToolRun run = runTool({"process", "--effect", "Delay", directory / "in.wav", directory / "kept.wav"});
-        ASSERT_EQ(run.status, 0) << run.err;
-        EXPECT_EQ(fs::status(directory / "kept.wav").permissions() & fs::perms::mask, mode);
-        fs::remove(directory / "kept.wav");
-    }
-    const mode_t previous = umask(027);
-    const ToolRun run = runTool({"process", "--effect", "Delay", directory / "in.wav", directory / "new.wav"});
-    umask(previous);
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(fs::status(directory / "new.wav").permissions() & fs::perms::mask, fs::perms(0640));
-}
-
-// Progress shows on a terminal only: with its total for inputs over ten seconds, as seconds
-// done when the header cannot tell the length.
-class ProgressTool : public ::testing::Test {
-protected:
-    static constexpr std::uint32_t rate = 8000;
-    void SetUp() override {
-        for (const auto& [name, seconds] : {std::pair{"long.wav", 11}, {"short.wav", 9}, {"thirty.wav", 30}})
-            writeSound(directory / name, floatWav, rate, testSignal(1, seconds * rate));
-    }
-    ToolRun onTerminal(std::vector<std::string> arguments, const std::string& in = "/dev/null") {
-        arguments.insert(arguments.begin(), "process");
-        arguments.push_back(directory / "out.wav");
-        return runTool(arguments, true, in);
-    }
-    TemporaryDirectory directory;
-};
-
-TEST_F(ProgressTool, FinishedBarShowsInputAndTailAsTheTotal) {
-    const ToolRun run = onTerminal({"--tail", "0.5", "--effect", "Delay", directory / "long.wav"});
-    EXPECT_EQ(run.status, 0) << run.out;
-    EXPECT_NE(run.out.find("processing ["), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("100.0%  11.5 s of 11.5 s"), std::string::npos) << run.out;
-    EXPECT_EQ(readSound(directory / "out.wav").frames(), 11u * rate + rate / 2);
-}
-
-TEST_F(ProgressTool, TruncatedInputShowsSecondsDoneWithoutATotal) {
-    const std::string whole = readText(directory / "thirty.wav");
-    std::ofstream(directory / "cut.wav", std::ios::binary) << whole.substr(0, whole.size() - 18u * rate * 4u);
-    const ToolRun run = onTerminal({"--effect", "Delay", directory / "cut.wav"});
-    EXPECT_EQ(run.status, 0) << run.out;
-    EXPECT_NE(run.out.find("shorter than its header says"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("processing  12.0 s"), std::string::npos) << run.out;
-    EXPECT_EQ(run.out.find('%'), std::string::npos) << run.out;
-    EXPECT_EQ(run.out.find("30.0"), std::string::npos) << run.out;
-    EXPECT_EQ(readSound(directory / "out.wav").frames(), 12u * rate);
-}
-
-// A pipe's header announces 0x7FFFF000 bytes: the bar must not believe it, and the output,
-// opened as RF64 in case it is long, comes out a RIFF file all the same.
-TEST_F(ProgressTool, PipedInputShowsSecondsDoneAndGivesARiffWav) {
-    const Channels samples = testSignal(1, 3 * rate);
-    writeSound(directory / "in.wav", floatWav, rate, samples);
-    const pid_t feeder = feedFifo(directory / "fifo", asPiped(readText(directory / "in.wav")));
-    const ToolRun run = onTerminal({"--effect", "Delay", "--param", "enabled=false", "/dev/stdin"}, directory / "fifo");
-    waitpid(feeder, nullptr, 0);
-    EXPECT_EQ(run.status, 0) << run.out;
-    EXPECT_NE(run.out.find("processing  3.0 s"), std::string::npos) << run.out;
-    EXPECT_EQ(run.out.find('%'), std::string::npos) << run.out;
-    const std::string start = readText(directory / "out.wav").substr(0, 16);
-    EXPECT_TRUE(start.starts_with("RIFF") && writtenAsRf64(start)) << start;
-    const Sound output = readSound(directory / "out.wav");
-    EXPECT_EQ(output.format & SF_FORMAT_SUBMASK, SF_FORMAT_FLOAT);
-    EXPECT_EQ(output.channels, samples);
-}
-
-TEST_F(ProgressTool, SilencedByQuietAbsentForShortInputsAndWhenStderrIsNoTerminal) {
-    for (const auto& [quiet, input, terminal] :
-         {std::tuple{true, "long.wav", true}, {false, "short.wav", true}, {false, "long.wav", false}}) {
-        std::vector<std::string> arguments{"process", "--effect", "Delay", directory / input, directory / "out.wav"};
-        if (quiet) arguments.push_back("--quiet");
-        const ToolRun run = runTool(arguments, terminal);
-        EXPECT_EQ(run.status, 0) << input;
-        EXPECT_EQ(run.out + run.err, "") << input;
+    for (const auto& [name, seconds] : {std::pair{"long.wav", 11}, {"short.wav", 9}, {"thirty.wav", 30}, {"3.wav", 3}})
+        writeSound(directory / name, floatWav, rate, noise(1, seconds * rate, 2, 0.6f));
+    std::string cut = readText(directory / "thirty.wav"), piped = readText(directory / "3.wav");
+    std::ofstream(directory / "cut.wav") << cut.substr(0, cut.size() - 18 * rate * 4);
+    const std::size_t data = piped.find("data");
+    for (auto [at, size] : {std::pair{std::size_t{4}, 0x7FFFF000u + data}, {data + 4, 0x7FFFF000u}})
+        for (std::size_t i = 0; i < 4; ++i, size >>= 8) piped[at + i] = static_cast<char>(size & 0xFF);
+    mkfifo((directory / "fifo").c_str(), 0600);
+    fs::copy_file(ORVANE_TOOL_TEST_DATA "/truncated-data.wav", directory / "truncated.wav");
+    struct Row {
+        std::string input, shown, absent;  // shown and absent: fragments at '|'; nothing shown at all: none
+        std::size_t tail = 0;              // frames
+        bool terminal = true;
+    };
+    for (const auto& [input, shown, absent, tail, terminal] :
+         std::vector<Row>{{"--tail 0.5 @long.wav", "processing [|100.0%  11.5 s of 11.5 s", "", rate / 2},
+                          {"@cut.wav", "shorter than its header says|processing  12.0 s", "%|30.0"},
+                          {"/dev/stdin", "processing  3.0 s", "%"},
+                          {"--quiet @long.wav", "", ""},
+                          {"@short.wav", "", ""},
+                          {"@long.wav", "", "", 0, false},
+                          {"@truncated.wav", "warning: input|shorter than its header says", "", 0, false}}) {
+        SCOPED_TRACE(input);
+        const bool isPiped = input == "/dev/stdin";
+        const pid_t feeder = isPiped ? fork() : -1;
+        if (feeder == 0) {  // a child of its own feeds the FIFO, so that neither side waits on the other
+            std::signal(SIGPIPE, SIG_IGN);
+            std::ofstream(directory / "fifo") << piped;
+            _exit(0);
+        }
+        const ToolRun run = runTool(split("process --effect Delay --param enabled=false " + input + " @out.wav"),
+                                    directory.path, terminal, isPiped ? directory / "fifo" : "/dev/null");
+        if (isPiped) waitpid(feeder, nullptr, 0);
+        EXPECT_EQ(run.status, 0) << run.out << run.err;
+        EXPECT_TRUE(!shown.empty() || run.out + run.err == "") << run.out << run.err;
+        for (const std::string& fragment : split(shown, '|'))
+            EXPECT_NE((run.out + run.err).find(fragment), std::string::npos)
+                << fragment << " in " << run.out << run.err;
+        for (const std::string& fragment : split(absent, '|'))
+            EXPECT_EQ(run.out.find(fragment), std::string::npos) << fragment << " in " << run.out;
+        Channels expected = readSound(directory / (isPiped ? "3.wav" : split(input).back().substr(1)));
+        for (auto& channel : expected) channel.resize(channel.size() + tail);
+        EXPECT_TRUE(sameBits(readSound(directory / "out.wav"), expected));
+        // Opened as RF64 in case it is long, a piped output comes out a RIFF file all the same.
+        const std::string start = readText(directory / "out.wav").substr(0, 16);
+        EXPECT_TRUE(!isPiped || (start.starts_with("RIFF") && writtenAsRf64(start))) << start;
     }
 }
 
