@@ -167,16 +167,6 @@ void OVAnyMap::set(const std::string& key, OVAny value) {
     entries.emplace_back(key, std::move(value));
 }
 
-bool OVAnyMap::erase(const std::string& key) {
-    for (auto it = entries.begin(); it != entries.end(); ++it) {
-        if (it->first == key) {
-            entries.erase(it);
-            return true;
-        }
-    }
-    return false;
-}
-
 std::vector<std::string> OVAnyMap::keys() const {
     std::vector<std::string> names;
     names.reserve(entries.size());

@@ -114,10 +114,7 @@ public:
     const OVAny& at(const std::string& key) const;
     /// Adds key at the end, or replaces its value where it stands.
     void set(const std::string& key, OVAny value);
-    /// Removes key if present; answers whether it was.
-    bool erase(const std::string& key);
 
-    std::size_t size() const noexcept { return entries.size(); }
     bool empty() const noexcept { return entries.empty(); }
     const_iterator begin() const noexcept { return entries.begin(); }
     const_iterator end() const noexcept { return entries.end(); }

@@ -1,6 +1,7 @@
-// Processing must never touch the heap. This binary replaces every global allocation and
-// release function (support/CountingAllocator.cpp) and arms the count around process() only,
-// over every scenario of the reliability grid and every fuzz corpus script.
+// Processing must never touch the heap. This binary counts the C library's allocation and
+// release functions, which every C++ form reaches (support/CountingAllocator.cpp), and arms
+// the count around process() only, over every scenario of the reliability grid and every
+// fuzz corpus script.
 
 #include <gtest/gtest.h>
 

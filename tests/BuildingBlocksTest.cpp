@@ -9,6 +9,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <random>
 #include <stdexcept>
@@ -54,75 +55,35 @@ CircularBuffer noiseRing(int capacity, unsigned int seed) {
 // ---------------------------------------------------------------------------------------
 // Delay line
 
-// Also beyond the contract (below -capacity, INT_MIN, INT_MAX): the congruent slot.
-TEST(CircularBufferTest, PointersWrapIntoTheRing) {
-    enum Op { SetRead, SetWrite, StepRead, StepWrite };
-    struct Row {
-        Op op;
-        int start, argument;
-        long long expected;
-    };
-    const Row rows[] = {
-        {SetRead, 0, -1, 47999},        {SetRead, 0, 48000, 0},
-        {SetRead, 0, -48000, 0},        {SetRead, 0, 48001, 1},
-        {SetRead, 0, -47999, 1},        {SetWrite, 0, -1, 47999},
-        {SetWrite, 0, 12345, 12345},    {StepWrite, 47999, 1, 0},
-        {StepRead, 0, -1, 47999},       {StepRead, 1, 48000, 1},
-        {StepRead, 1, -48000, 1},       {StepWrite, 0, -3, 47997},
-        {SetRead, 0, -48001, 47999},    {SetWrite, 0, INT_MIN, 36352},
-        {SetRead, 0, INT_MAX, 11647},   {StepRead, 47999, INT_MAX, 11646},
-        {StepWrite, 0, INT_MIN, 36352},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(::testing::Message() << "op " << row.op << " from " << row.start << " by " << row.argument);
-        CircularBuffer line(48000);
-        line.readPointer = line.writePointer = row.start;
-        const bool read = row.op == SetRead || row.op == StepRead;
-        if (row.op == SetRead) line.setReadPointer(row.argument);
-        if (row.op == SetWrite) line.setWritePointer(row.argument);
-        if (row.op == StepRead) line.stepReadPointer(row.argument);
-        if (row.op == StepWrite) line.stepWritePointer(row.argument);
-        EXPECT_EQ(read ? line.readPointer : line.writePointer, row.expected);
-        EXPECT_EQ(read ? line.writePointer : line.readPointer, row.start);  // the other one stays
-    }
-}
-
-TEST(CircularBufferTest, ReadsWritesFillLevelAndReset) {
-    CircularBuffer line = noiseRing(48000, 1);
-    line.setReadPointer(17);
-    line.setWritePointer(40000);
-    EXPECT_EQ(line.readSample(-1), line.data[47999]);  // absolute slots, whatever the pointers
-    EXPECT_EQ(line.readSample(48000), line.data[0]);
-    EXPECT_EQ(line.readSample(), line.data[17]);
-    line.writeSample(0.25f);
-    line.writeSample(-0.5f);  // without a step only the second stays
-    EXPECT_EQ(line.data[40000], -0.5f);
-    EXPECT_EQ(line.data[40001], line.readSample(40001));
-    EXPECT_EQ(line.writePointer, 40000);
-    EXPECT_EQ(line.readPointer, 17);
-
-    const int fills[][3] = {{5, 10, 47995}, {10, 5, 5}, {10, 10, 0}};
-    for (const auto& [write, read, fill] : fills) {
-        line.setWritePointer(write);
-        line.setReadPointer(read);
-        EXPECT_EQ(line.getFillLevel(), fill) << write << " " << read;
-    }
-    for (int delay : {0, 1, 4800, 47999}) {
-        line.setWritePointer(47990);
-        line.setReadPointer(line.writePointer - delay);
-        for (int frame = 0; frame < 20; ++frame) {
-            ASSERT_EQ(line.getFillLevel(), delay) << frame;
-            line.stepWritePointer(1);
-            line.stepReadPointer(1);
+// Random sequences of every pointer and sample operation follow the plain arithmetic of a
+// ring, with arguments far beyond the contract too (INT_MIN, INT_MAX: the congruent slot).
+TEST(CircularBufferTest, OperationsFollowThePlainRingArithmetic) {
+    for (const int capacity : {1, 7, 48000}) {
+        CircularBuffer line = noiseRing(capacity, 1);
+        std::vector<float> slots(line.data, line.data + capacity);
+        long long read = 0, write = 0;
+        const auto wrap = [capacity](long long p) { return ((p % capacity) + capacity) % capacity; };
+        const std::function<void(int)> operations[] = {
+            [&](int a) { line.setReadPointer(a), read = wrap(a); },
+            [&](int a) { line.setWritePointer(a), write = wrap(a); },
+            [&](int a) { line.stepReadPointer(a), read = wrap(read + a); },
+            [&](int a) { line.stepWritePointer(a), write = wrap(write + a); },
+            [&](int a) { line.writeSample(static_cast<float>(a)), slots[write] = static_cast<float>(a); },
+            [&](int) { ASSERT_EQ(line.readSample(), slots[read]); },
+            [&](int a) { ASSERT_EQ(line.readSample(a), slots[wrap(a)]); },
+            [&](int) { ASSERT_EQ(line.getFillLevel(), wrap(write - read)); }};
+        const int specials[] = {INT_MIN, INT_MAX, -capacity - 1, -capacity, -1, 0, 1, capacity - 1, capacity};
+        std::mt19937 random(static_cast<unsigned int>(capacity));
+        for (int step = 0; step < 20000; ++step) {
+            const int argument = random() % 2 ? specials[random() % std::size(specials)] : static_cast<int>(random());
+            operations[random() % std::size(operations)](argument);
+            ASSERT_TRUE(line.readPointer == read && line.writePointer == write) << "step " << step;
         }
+        const float* storage = line.data;
+        line.reset();
+        EXPECT_TRUE(line.data == storage && line.readPointer == 0 && line.writePointer == 0);
+        EXPECT_TRUE(std::all_of(line.data, line.data + capacity, [](float s) { return s == 0.0f; }));
     }
-
-    const float* storage = line.data;
-    line.reset();
-    EXPECT_EQ(line.data, storage);
-    EXPECT_EQ(line.readPointer, 0);
-    EXPECT_EQ(line.writePointer, 0);
-    for (int k = 0; k < 48000; ++k) ASSERT_EQ(line.data[k], 0.0f) << k;
 }
 
 TEST(CircularBufferTest, InterpolatesBetweenNeighbouringSlots) {

@@ -68,8 +68,8 @@ AudioBuffer<float> noiseBlock(std::uint32_t channels, std::uint32_t frames, std:
 std::string runScript(const std::uint8_t* data, std::size_t size, const EffectType* forcedType = nullptr);
 
 /// Runs every node through the grid of sample rates, block sizes and bus channel counts
-/// (formats switching between blocks), then through every parameter at its extreme values
-/// (EffectHarness.cpp). Answers the violations found, each described.
+/// (formats switching between blocks), then through every parameter at its extreme values.
+/// Answers the violations found, each described.
 std::vector<std::string> runFormatGrid(EffectType type);
 std::vector<std::string> runParameterGrid(EffectType type);
 
