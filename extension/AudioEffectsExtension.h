@@ -3,8 +3,8 @@
 #include <memory>
 #include <string>
 
-#include "nodes/AudioEffectsExport.h"
 #include "host/Extension.h"
+#include "nodes/AudioEffectsExport.h"
 
 namespace orvane::extensions::audioeffects {
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "nodes/AudioEffectsExport.h"
 #include "host/NodeFactory.h"
+#include "nodes/AudioEffectsExport.h"
 
 namespace orvane::extensions::audioeffects {
 
