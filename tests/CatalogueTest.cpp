@@ -6,7 +6,6 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "extension/AudioEffectsExtension.h"
@@ -29,27 +28,18 @@ using namespace extensions::audioeffects;
 const std::vector<std::shared_ptr<Extension>> extensionsAtStartUp = ExtensionManager::getInstance().getExtensions();
 const std::string description = "Basic audio effects such as delay, chorus, flanger, and vibrato.";
 
-std::string propertyError(const NodeTypeInfo& info, const std::string& key) {
-    try {
-        (void)info.getProperty(key);
-    } catch (const std::runtime_error& error) {
-        return error.what();
-    }
-    return "no error";
-}
-
-TEST(NodeTypeInfoTest, NamesAndPropertyLookups) {
-    NodeTypeInfo info;
-    info.nodeNamespace = "AudioEffects";
-    info.type = "Delay";
-    EXPECT_EQ(info.getFQTypeName(), "AudioEffects.Delay");
-    EXPECT_EQ(propertyError(DelayNode::getNodeTypeInfo(), "enabled"),
-              "[NodeTypeInfo] Property key 'enabled' not found for node type 'AudioEffects.Delay'.");
+// A missing key names itself and the type; a record is made afresh, equal, each time.
+TEST(NodeTypeInfoTest, PropertyLookups) {
     const NodeTypeInfo pingPong = PingPongDelayNode::getNodeTypeInfo();
-    EXPECT_EQ(propertyError(pingPong, ""),
-              "[NodeTypeInfo] Property key '' not found for node type 'AudioEffects.PingPongDelay'.");
     EXPECT_EQ(pingPong.getProperty("delayMs"), OVAny::convert<OVAnyMap>(pingPong.properties.at("delayMs")));
-    EXPECT_EQ(pingPong, PingPongDelayNode::getNodeTypeInfo());  // a fresh, equal record each time
+    EXPECT_EQ(pingPong, PingPongDelayNode::getNodeTypeInfo());
+    try {
+        (void)DelayNode::getNodeTypeInfo().getProperty("enabled");
+        ADD_FAILURE() << "found";
+    } catch (const std::runtime_error& error) {
+        EXPECT_STREQ(error.what(),
+                     "[NodeTypeInfo] Property key 'enabled' not found for node type 'AudioEffects.Delay'.");
+    }
 }
 
 struct Record {
@@ -104,12 +94,7 @@ TEST(AudioEffectsExtensionTest, LoadingRegisteredOneExtensionWhoseFactoriesNodes
     ASSERT_EQ(extensionsAtStartUp.size(), 1u);
     const std::shared_ptr<Extension>& extension = extensionsAtStartUp.front();
     EXPECT_NE(dynamic_cast<AudioEffectsExtension*>(extension.get()), nullptr);
-    EXPECT_EQ(extension->getName(), "AudioEffects");
-    EXPECT_EQ(extension->getDescription(), description);
     EXPECT_EQ(extension->getObjectType(), "extension");
-    EXPECT_TRUE(extension->initialize(OVAnyMap{{"anything", "goes"}}).ok());
-    EXPECT_TRUE(extension->deinitialize().ok());
-
     std::shared_ptr<NodeFactory> first = extension->getNodeFactory(), second = extension->getNodeFactory();
     ASSERT_NE(first, second);
     EXPECT_EQ(first.use_count(), 1);

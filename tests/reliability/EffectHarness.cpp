@@ -113,22 +113,25 @@ bool parameterInRange(std::string_view name, double value) {
 
 namespace {
 
+// Marks samples the node never wrote: a quiet NaN with a payload arithmetic never makes.
 constexpr std::uint32_t markerBits = 0x7fc5a5a5u;
 // What survives of a NaN through arithmetic, negation and float/double conversion: the
 // sign and the quiet bit may change, the payload below them does not.
 constexpr std::uint32_t nanPayloadMask = 0x003fffffu;
 
-}  // namespace
-
 float unwrittenMarker() { return std::bit_cast<float>(markerBits); }
 
 bool isUnwrittenMarker(float sample) { return std::bit_cast<std::uint32_t>(sample) == markerBits; }
 
+// The float a script's word stands for, except that a NaN carrying the marker's payload gets
+// another one: a node passes NaN payloads through, and a sample it wrote must never look unwritten.
 float floatFromScriptBits(std::uint32_t bits) {
     const float value = std::bit_cast<float>(bits);
     if (std::isnan(value) && (bits & nanPayloadMask) == (markerBits & nanPayloadMask)) bits ^= 1u;
     return std::bit_cast<float>(bits);
 }
+
+}  // namespace
 
 std::string processChecked(SingleBusAudioProcessorNode& node, const AudioBuffer<float>& input, bool expectFinite) {
     ++harnessCounters().blocks;

@@ -44,15 +44,6 @@ bool setProperty(SingleBusAudioProcessorNode& node, std::string_view name, doubl
 /// any delay time, finite sweep widths and frequencies.
 bool parameterInRange(std::string_view name, double value);
 
-/// Marks samples the node never wrote: a quiet NaN with a payload arithmetic never makes.
-float unwrittenMarker();
-bool isUnwrittenMarker(float sample);
-
-/// The float a script's word stands for, except that a NaN carrying the marker's payload
-/// gets another one: a node passes NaN payloads through, and a sample it wrote must never
-/// look unwritten.
-float floatFromScriptBits(std::uint32_t bits);
-
 /// Processes one block of input into a fresh output buffer pre-filled with the marker and
 /// answers what went wrong, or an empty string. expectFinite: finite input and in-range
 /// parameters, so every output sample must be finite.

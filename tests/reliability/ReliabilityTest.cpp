@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <bit>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
@@ -121,20 +120,6 @@ TEST(FuzzCorpus, EveryInputRunsCleanlyOnEveryNode) {
         ++inputs;
     }
     EXPECT_GE(inputs, 5u) << "the corpus at " << corpus << " is missing";
-}
-
-// A script may put any bits into a sample or a parameter, the marker's own among them; a
-// node passes a NaN's payload through, so such a value must never read as unwritten.
-TEST(UnwrittenCheck, ScriptValuesNeverCarryTheMarkersPayload) {
-    const std::uint32_t marker = std::bit_cast<std::uint32_t>(unwrittenMarker());
-    for (std::uint32_t bits : {marker, marker | 0x80000000u, marker & ~0x00400000u, marker ^ 0x80400000u}) {
-        const float value = floatFromScriptBits(bits);
-        EXPECT_TRUE(std::isnan(value)) << std::hex << bits;
-        for (float passedOn : {value, -value, value + 1.0f, static_cast<float>(static_cast<double>(value) * 0.5)})
-            EXPECT_FALSE(isUnwrittenMarker(passedOn)) << std::hex << bits;
-    }
-    EXPECT_EQ(std::bit_cast<std::uint32_t>(floatFromScriptBits(0x7fc00000u)), 0x7fc00000u);
-    EXPECT_EQ(floatFromScriptBits(std::bit_cast<std::uint32_t>(0.25f)), 0.25f);
 }
 
 }  // namespace

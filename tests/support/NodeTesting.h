@@ -71,11 +71,6 @@ inline Channels runBlock(SingleBusAudioProcessorNode& node, const Channels& inpu
     return toChannels(out);
 }
 
-/// One block, all of the input's frames, into an output of another shape.
-inline Channels processBlock(SingleBusAudioProcessorNode& node, const Channels& input, std::uint32_t rate) {
-    return runBlock(node, input, input.empty() ? 0 : input.front().size(), rate, false);
-}
-
 /// The input through the node in blocks of blockSize frames, the outputs joined.
 inline Channels processInBlocks(SingleBusAudioProcessorNode& node, const Channels& input, std::uint32_t rate,
                                 std::size_t blockSize) {
@@ -90,20 +85,26 @@ inline Channels processInBlocks(SingleBusAudioProcessorNode& node, const Channel
     return output;
 }
 
-/// Same shape and the same bits everywhere; any NaN matches any NaN (which NaN an operation
-/// on two of them gives depends on the operand order the compiler picks).
+/// Equal bits, or both NaN (which NaN an operation on two of them gives depends on the
+/// operand order the compiler picks).
+inline ::testing::AssertionResult sameFloat(float actual, float expected) {
+    if (std::bit_cast<std::uint32_t>(actual) == std::bit_cast<std::uint32_t>(expected) ||
+        (std::isnan(actual) && std::isnan(expected)))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << actual << " vs " << expected;
+}
+
+/// Same shape and sameFloat everywhere.
 inline ::testing::AssertionResult sameBits(const Channels& actual, const Channels& expected) {
     if (actual.size() != expected.size())
         return ::testing::AssertionFailure() << actual.size() << " channels, expected " << expected.size();
     for (std::size_t c = 0; c < actual.size(); ++c) {
         if (actual[c].size() != expected[c].size())
             return ::testing::AssertionFailure() << "channel " << c << ": " << actual[c].size() << " frames";
-        for (std::size_t f = 0; f < actual[c].size(); ++f) {
-            const float a = actual[c][f], e = expected[c][f];
-            if (std::bit_cast<std::uint32_t>(a) != std::bit_cast<std::uint32_t>(e) && !(std::isnan(a) && std::isnan(e)))
+        for (std::size_t f = 0; f < actual[c].size(); ++f)
+            if (!sameFloat(actual[c][f], expected[c][f]))
                 return ::testing::AssertionFailure()
-                       << "channel " << c << " frame " << f << ": " << a << ", expected " << e;
-        }
+                       << "channel " << c << " frame " << f << ": " << actual[c][f] << ", expected " << expected[c][f];
     }
     return ::testing::AssertionSuccess();
 }

@@ -66,57 +66,37 @@ TEST(OutputSafetyTool, ReplacingKeepsLinksAndPermissionsAndNewFilesFollowTheUmas
     EXPECT_EQ(entries(directory / "takes"), split("final.wav next.wav"));
 }
 
-// Progress shows on a terminal only, for inputs over ten seconds: with its total, or as seconds
-// done where the header cannot tell the length (cut short, or a pipe's, which announces
-// 0x7FFFF000 bytes). A cut input is warned of. Through a bypass the output is the input as
-// libsndfile reads it, and its tail of zeros.
-TEST(ProgressTool, ShowsTheTotalOrSecondsDoneOnATerminalOnlyAndWarnsOfACutInput) {
+// A pipe's WAV header announces 0x7FFFF000 bytes: on a terminal the progress shows seconds
+// done without a total, and the output, opened as RF64 in case it is long, comes out a RIFF
+// file holding the input. A file cut off inside its audio is processed as far as it goes,
+// with a warning.
+TEST(ProgressTool, TrustsNoLengthAPipeOrACutFileAnnounces) {
     constexpr int rate = 8000;
     TemporaryDirectory directory;
-    for (const auto& [name, seconds] : {std::pair{"long.wav", 11}, {"short.wav", 9}, {"thirty.wav", 30}, {"3.wav", 3}})
-        writeSound(directory / name, floatWav, rate, noise(1, seconds * rate, 2, 0.6f));
-    std::string cut = readText(directory / "thirty.wav"), piped = readText(directory / "3.wav");
-    std::ofstream(directory / "cut.wav") << cut.substr(0, cut.size() - 18 * rate * 4);
+    writeSound(directory / "3.wav", floatWav, rate, noise(1, 3 * rate, 2, 0.6f));
+    std::string piped = readText(directory / "3.wav");
     const std::size_t data = piped.find("data");
     for (auto [at, size] : {std::pair{std::size_t{4}, 0x7FFFF000u + data}, {data + 4, 0x7FFFF000u}})
         for (std::size_t i = 0; i < 4; ++i, size >>= 8) piped[at + i] = static_cast<char>(size & 0xFF);
     mkfifo((directory / "fifo").c_str(), 0600);
     fs::copy_file(ORVANE_TOOL_TEST_DATA "/truncated-data.wav", directory / "truncated.wav");
-    struct Row {
-        std::string input, shown, absent;  // shown and absent: fragments at '|'; nothing shown at all: none
-        std::size_t tail = 0;              // frames
-        bool terminal = true;
-    };
-    for (const auto& [input, shown, absent, tail, terminal] :
-         std::vector<Row>{{"--tail 0.5 @long.wav", "processing [|100.0%  11.5 s of 11.5 s", "", rate / 2},
-                          {"@cut.wav", "shorter than its header says|processing  12.0 s", "%|30.0"},
-                          {"/dev/stdin", "processing  3.0 s", "%"},
-                          {"--quiet @long.wav", "", ""},
-                          {"@short.wav", "", ""},
-                          {"@long.wav", "", "", 0, false},
-                          {"@truncated.wav", "warning: input|shorter than its header says", "", 0, false}}) {
-        SCOPED_TRACE(input);
-        const bool isPiped = input == "/dev/stdin";
+    for (const bool isPiped : {true, false}) {
         const pid_t feeder = isPiped ? fork() : -1;
         if (feeder == 0) {  // a child of its own feeds the FIFO, so that neither side waits on the other
             std::signal(SIGPIPE, SIG_IGN);
             std::ofstream(directory / "fifo") << piped;
             _exit(0);
         }
+        const std::string input = isPiped ? "/dev/stdin" : "@truncated.wav";
         const ToolRun run = runTool(split("process --effect Delay --param enabled=false " + input + " @out.wav"),
-                                    directory.path, terminal, isPiped ? directory / "fifo" : "/dev/null");
+                                    directory.path, isPiped, isPiped ? directory / "fifo" : "/dev/null");
         if (isPiped) waitpid(feeder, nullptr, 0);
         EXPECT_EQ(run.status, 0) << run.out << run.err;
-        EXPECT_TRUE(!shown.empty() || run.out + run.err == "") << run.out << run.err;
-        for (const std::string& fragment : split(shown, '|'))
-            EXPECT_NE((run.out + run.err).find(fragment), std::string::npos)
-                << fragment << " in " << run.out << run.err;
-        for (const std::string& fragment : split(absent, '|'))
-            EXPECT_EQ(run.out.find(fragment), std::string::npos) << fragment << " in " << run.out;
-        Channels expected = readSound(directory / (isPiped ? "3.wav" : split(input).back().substr(1)));
-        for (auto& channel : expected) channel.resize(channel.size() + tail);
-        EXPECT_TRUE(sameBits(readSound(directory / "out.wav"), expected));
-        // Opened as RF64 in case it is long, a piped output comes out a RIFF file all the same.
+        const std::string shown = isPiped ? "processing  3.0 s" : "warning: input";
+        EXPECT_NE((run.out + run.err).find(shown), std::string::npos) << run.out << run.err;
+        EXPECT_EQ(run.out.find('%'), std::string::npos) << run.out;
+        EXPECT_TRUE(
+            sameBits(readSound(directory / "out.wav"), readSound(directory / (isPiped ? "3.wav" : "truncated.wav"))));
         const std::string start = readText(directory / "out.wav").substr(0, 16);
         EXPECT_TRUE(!isPiped || (start.starts_with("RIFF") && writtenAsRf64(start))) << start;
     }

@@ -112,7 +112,9 @@ TEST(ProcessTool, OutputEncodingIsTheInputsTheChosenOrTheNearestWithANote) {
              {"@float.wav @lossy.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, "", false},
              {"@float.wav @o.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24,
               "FLAC" + cannot + "32 bit float); writing pcm24 instead", false},
-             {"@vorbis.ogg @o.wav", floatWav, "WAV" + cannot + "Vorbis); writing float32", false}}) {
+             {"@vorbis.ogg @o.wav", floatWav, "WAV" + cannot + "Vorbis); writing float32", false},
+             {"@vorbis.ogg @o.aiff", SF_FORMAT_AIFF | SF_FORMAT_FLOAT, "AIFF" + cannot + "Vorbis); writing float32",
+              false}}) {
         SCOPED_TRACE(options);
         const ToolRun run = runTool(split("process --effect Chorus --param enabled=false " + options), directory.path);
         ASSERT_EQ(run.status, 0) << run.err;
