@@ -1,7 +1,7 @@
 // Processing must never touch the heap. This binary counts the C library's allocation and
 // release functions, which every C++ form reaches (support/CountingAllocator.cpp), and arms
 // the count around process() only, over every scenario of the reliability grid and every
-// fuzz corpus script.
+// fuzz corpus script, and every LV2 plugin's run().
 
 #include <gtest/gtest.h>
 
@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <limits>
 #include <new>
 #include <vector>
 
@@ -17,6 +18,10 @@
 #include "host/AudioBus.h"
 #include "reliability/EffectHarness.h"
 #include "support/CountingAllocator.h"
+
+#if defined(ORVANE_LV2_PLUGIN)
+#include "lv2/PluginHarness.h"
+#endif
 
 namespace orvane {
 namespace {
@@ -28,15 +33,6 @@ template <typename T>
 T* kept(T* pointer) {
     sink = pointer;
     return pointer;
-}
-
-// Allocations and releases while f runs armed.
-std::pair<std::size_t, std::size_t> countWhileArmed(const std::function<void()>& f) {
-    const std::size_t allocations = counts.allocations.load(), releases = counts.releases.load();
-    armed = true;
-    f();
-    armed = false;
-    return {counts.allocations.load() - allocations, counts.releases.load() - releases};
 }
 
 TEST(AllocationCounterTest, CountsEveryKindOnlyWhileArmed) {
@@ -90,6 +86,34 @@ TEST(AllocationTest, NoNodeAllocatesAnywhereInTheReliabilityScenarios) {
     EXPECT_EQ(counts.allocations.load() - allocationsBefore, 0u);
     EXPECT_EQ(counts.releases.load() - releasesBefore, 0u);
 }
+
+#if defined(ORVANE_LV2_PLUGIN)
+// Every plugin's run(), instantiated through its descriptor, whatever the block size, the
+// controls or the port layout.
+TEST(Lv2AllocationTest, RunNeverAllocates) {
+    using namespace lv2testing;
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    for (const lv2::PluginKind& kind : lv2::pluginKinds) {
+        PluginInstance plugin(std::string(kind.label), 48000, 10000);  // 10000 frames reach the node in pieces
+        plugin.inputs = noise(kind.channels, 10000, 0);
+        std::size_t step = 0;
+        for (bool inPlace : {false, true}) {
+            plugin.connect(inPlace);
+            for (std::uint32_t frames : {0u, 1u, 37u, 4096u, 10000u, 0u}) {
+                // A different value on every control before every run: each is handed on.
+                for (std::size_t i = 0; i < plugin.controls.size(); ++i) {
+                    const lv2::ControlPort& port = plugin.type.controls[i];
+                    const float values[] = {port.defaultValue, port.minimum, port.maximum, nan, 1e30f};
+                    plugin.controls[i] = values[(step + i) % 5];
+                }
+                ++step;
+                EXPECT_EQ(countWhileArmed([&] { plugin.run(frames); }), std::make_pair(std::size_t{0}, std::size_t{0}))
+                    << kind.label << ", " << frames << " frames";
+            }
+        }
+    }
+}
+#endif
 
 }  // namespace
 }  // namespace orvane

@@ -40,9 +40,8 @@ float blend(float earlier, float later, float frac) {
 // A ring of capacity slots of noise.
 CircularBuffer noiseRing(int capacity, unsigned int seed) {
     CircularBuffer ring(capacity);
-    std::mt19937 random(seed);
-    std::uniform_real_distribution<float> noise(-1.0f, 1.0f);
-    for (int k = 0; k < capacity; ++k) ring.data[k] = noise(random);
+    const std::vector<float> noise = testing::noise(1, static_cast<std::size_t>(capacity), seed)[0];
+    std::copy(noise.begin(), noise.end(), ring.data);
     return ring;
 }
 

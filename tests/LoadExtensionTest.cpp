@@ -81,14 +81,11 @@ TEST(LoadExtensionTest, EveryTypeRunsThroughTheHostInterface) {
         ASSERT_NE(node, nullptr);
         EXPECT_EQ(node->getNumberOfInputBuses(), 1u);
         EXPECT_EQ(node->getNumberOfOutputBuses(), 1u);
-        AudioBusFormatList inputFormats{AudioBusFormat{48000, 2, 0}};
-        AudioBusFormatList outputFormats{AudioBusFormat{0, 0, 512}};
+        AudioBusFormatList inputFormats{AudioBusFormat{48000, 2, 0}}, outputFormats{AudioBusFormat{0, 0, 512}};
         EXPECT_TRUE(node->setBusFormats(inputFormats, outputFormats));
         EXPECT_EQ(outputFormats.front(), (AudioBusFormat{48000, 2, 512}));
-        AudioBuffer<float> input(2, 512, 48000);
-        AudioBuffer<float> output;
-        AudioBusList inputBuses{AudioBus(input)};
-        AudioBusList outputBuses{AudioBus(output)};
+        AudioBuffer<float> input(2, 512, 48000), output;
+        AudioBusList inputBuses{AudioBus(input)}, outputBuses{AudioBus(output)};
         ASSERT_TRUE(node->process(inputBuses, outputBuses));
         EXPECT_EQ(output.getNumberOfChannels(), 2u);
         EXPECT_EQ(output.getNumberOfFrames(), 512u);

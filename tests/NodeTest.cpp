@@ -87,8 +87,7 @@ void expectMatchesModel(EffectType type, unsigned int built, const Channels& sig
     auto node = makeEffect(type, built);
     NodeModel model(type, built);
     std::uint32_t rate = 48000;
-    std::size_t channels = 2;
-    std::size_t next = 0;
+    std::size_t channels = 2, next = 0;
     auto compare = [&](const Channels& input, std::size_t frames, std::uint32_t blockRate, std::size_t start) {
         const auto same =
             sameBits(runBlock(*node, input, frames, blockRate, inPlace), model.process(input, frames, blockRate));

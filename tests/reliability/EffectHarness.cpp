@@ -286,12 +286,9 @@ constexpr double extremeValues[] = {0.0,     -0.0,     1.0,      -1.0,      FLT_
                                     FLT_MAX, -FLT_MAX, INFINITY, -INFINITY, NAN};
 constexpr double delayTimes[] = {0, 1, 1000, 1001, 60000, UINT_MAX};
 
-struct Format {
-    std::uint32_t sampleRate;
-    std::uint32_t channels;
-    std::uint32_t frames;
-};
-constexpr Format parameterFormats[] = {{48000, 2, 512}, {0, 2, 64}, {1, 1, 17}, {384000, 8, 2027}, {44100, 2, 4096}};
+// Rate, channels and frames.
+constexpr std::uint32_t parameterFormats[][3] = {
+    {48000, 2, 512}, {0, 2, 64}, {1, 1, 17}, {384000, 8, 2027}, {44100, 2, 4096}};
 
 }  // namespace
 
@@ -299,16 +296,13 @@ std::vector<std::string> runFormatGrid(EffectType type) {
     std::vector<std::string> faults;
     auto node = makeEffect(type, 2);
     std::uint32_t seed = 1;
-    for (std::uint32_t rate : gridRates) {
-        for (std::uint32_t frames : blockSizes) {
-            for (std::uint32_t channels = 0; channels <= 8; ++channels) {
+    for (std::uint32_t rate : gridRates)
+        for (std::uint32_t frames : blockSizes)
+            for (std::uint32_t channels = 0; channels <= 8; ++channels)
                 for (int block = 0; block < 2; ++block) {
                     const std::string fault = processChecked(*node, noiseBlock(channels, frames, rate, seed++), true);
                     if (!fault.empty()) faults.push_back(describe(type, rate, channels, frames, fault));
                 }
-            }
-        }
-    }
     return faults;
 }
 
@@ -316,20 +310,18 @@ std::vector<std::string> runParameterGrid(EffectType type) {
     std::vector<std::string> faults;
     std::uint32_t seed = 1000;
     for (const std::string& name : parameterNames(type)) {
-        const bool isDelayTime = name == "delayMs";
-        const std::vector<double> values =
-            isDelayTime ? std::vector<double>(std::begin(delayTimes), std::end(delayTimes))
-                        : std::vector<double>(std::begin(extremeValues), std::end(extremeValues));
+        const std::vector<double> values = name == "delayMs"
+                                               ? std::vector(std::begin(delayTimes), std::end(delayTimes))
+                                               : std::vector(std::begin(extremeValues), std::end(extremeValues));
         for (double value : values) {
             auto node = makeEffect(type, 2);
             setParameter(*node, type, name, value);
             const bool finite = parameterInRange(name, value);
-            for (const Format& format : parameterFormats) {
-                const std::string fault = processChecked(
-                    *node, noiseBlock(format.channels, format.frames, format.sampleRate, seed++), finite);
+            for (const auto& [rate, channels, frames] : parameterFormats) {
+                const std::string fault = processChecked(*node, noiseBlock(channels, frames, rate, seed++), finite);
                 if (!fault.empty())
-                    faults.push_back(describe(type, format.sampleRate, format.channels, format.frames,
-                                              name + " = " + std::to_string(value) + ": " + fault));
+                    faults.push_back(
+                        describe(type, rate, channels, frames, name + " = " + std::to_string(value) + ": " + fault));
             }
         }
     }

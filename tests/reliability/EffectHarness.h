@@ -26,12 +26,10 @@ const char* effectName(EffectType type);
 /// A node of the type built for numberOfChannels (the ping-pong delay is always stereo).
 std::unique_ptr<SingleBusAudioProcessorNode> makeEffect(EffectType type, unsigned int numberOfChannels);
 
-/// The parameter names of a type: enabled, delayMs, dryMix, wetMix, feedbackLevel for the
-/// delays; enabled, sweepWidth, frequency for the modulated effects.
+/// The parameter names of a type, in the order of its accessors.
 const std::vector<std::string>& parameterNames(EffectType type);
 
-/// Sets a parameter through the node's accessor. For delayMs the value is the unsigned
-/// count itself; for enabled any non-zero value means on.
+/// Sets a parameter through the node's accessor (delayMs: the unsigned count; enabled: non-zero).
 void setParameter(SingleBusAudioProcessorNode& node, EffectType type, std::string_view name, double value);
 
 /// Reads a parameter through the node's accessor (enabled as 0 or 1).
@@ -64,7 +62,7 @@ std::string runScript(const std::uint8_t* data, std::size_t size, const EffectTy
 std::vector<std::string> runFormatGrid(EffectType type);
 std::vector<std::string> runParameterGrid(EffectType type);
 
-/// Counters of what runScript and the scenario tests did, for the reliability report.
+/// What runScript and the grid did, for the reliability report.
 struct HarnessCounters {
     std::atomic<std::uint64_t> blocks{0};
     std::atomic<std::uint64_t> parameterChanges{0};

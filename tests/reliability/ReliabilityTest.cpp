@@ -43,9 +43,6 @@ public:
 };
 const auto* const report = ::testing::AddGlobalTestEnvironment(new CountersReport);
 
-constexpr int blocksPerRun = 3000;
-constexpr std::uint32_t framesPerBlock = 32;
-
 // Any value, extreme and NaN included; or one inside the ranges that promise finite output.
 double randomValue(std::mt19937& random, const std::string& name, bool inRange) {
     static constexpr double extremes[] = {0.0,   -0.0,    1.0,      -1.0,     FLT_TRUE_MIN, 1e30,
@@ -85,10 +82,9 @@ void stress(EffectType type, bool inRangeOnly) {
     std::thread second(turnKnobs, 2u, pingPong);
 
     std::string fault;
-    for (int block = 0; block < blocksPerRun && fault.empty(); ++block) {
+    for (int block = 0; block < 3000 && fault.empty(); ++block) {  // 32-frame blocks
         const std::uint32_t rate = block % 500 == 499 ? 44100u : 48000u;
-        fault =
-            processChecked(*node, noiseBlock(2, framesPerBlock, rate, static_cast<std::uint32_t>(block)), inRangeOnly);
+        fault = processChecked(*node, noiseBlock(2, 32, rate, static_cast<std::uint32_t>(block)), inRangeOnly);
     }
     running.store(false);
     first.join();

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <utility>
 
 namespace orvane {
 
@@ -15,5 +16,15 @@ struct AllocationCounts {
 
 extern AllocationCounts counts;
 extern thread_local bool armed;
+
+/// Allocations and releases while f runs armed.
+template <typename F>
+std::pair<std::size_t, std::size_t> countWhileArmed(F&& f) {
+    const std::size_t allocations = counts.allocations.load(), releases = counts.releases.load();
+    armed = true;
+    f();
+    armed = false;
+    return {counts.allocations.load() - allocations, counts.releases.load() - releases};
+}
 
 }  // namespace orvane

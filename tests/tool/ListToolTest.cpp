@@ -42,12 +42,8 @@ TEST(ListTool, JsonHoldsTheFiveTypesWithTheirNodesDefaults) {
                 << effectName(type) << "." << name;
         }
     }
-    for (const char* row : {"--help|process", "list --help|--json", "process --help|--block-size", "demo --help|DIR",
-                            "list|min 1 max 1000"}) {
-        const ToolRun help = runTool(split(split(row, '|')[0]));
-        EXPECT_TRUE(help.status == 0 && help.err.empty() && help.out.find(split(row, '|')[1]) != std::string::npos)
-            << row << ": " << help.err << help.out;
-    }
+    const ToolRun text = runTool({"list"});  // the ranges in the plain listing too
+    EXPECT_TRUE(text.status == 0 && text.out.find("min 1 max 1000") != std::string::npos) << text.out;
 }
 
 }  // namespace

@@ -62,15 +62,15 @@ struct ToolRun {
     std::string out, err;  // on a terminal: both in out
 };
 
-/// Runs a program (a path, or a name found on PATH; status 127 when there is none) to its end
-/// with stdin from `in`, and stdout and stderr captured or on a new pseudo-terminal;
-/// whileRunning gets its process id. "@x" in the words stands for x in `folder`, "%x" for x in
-/// tests/tool/data. Signals act by default whatever the runner set, and file sizes are capped
-/// so that a runaway output dies of SIGXFSZ instead of filling the disk.
-inline ToolRun runProgram(std::vector<std::string> command, const fs::path& folder = {}, bool onTerminal = false,
-                          const std::string& in = "/dev/null", const std::function<void(pid_t)>& whileRunning = {}) {
+/// Runs orvane-fx to its end with stdin from `in`, and stdout and stderr captured or on a new
+/// pseudo-terminal; whileRunning gets its process id. "@x" in the arguments stands for x in
+/// `folder`, "%x" for x in tests/tool/data. Signals act by default whatever the runner set, and
+/// file sizes are capped so that a runaway output dies of SIGXFSZ instead of filling the disk.
+inline ToolRun runTool(std::vector<std::string> arguments, const fs::path& folder = {}, bool onTerminal = false,
+                       const std::string& in = "/dev/null", const std::function<void(pid_t)>& whileRunning = {}) {
+    arguments.insert(arguments.begin(), ORVANE_FX_PROGRAM);
     std::vector<char*> argv;
-    for (std::string& word : command) {
+    for (std::string& word : arguments) {
         if (word.starts_with('@')) word = (folder / word.substr(1)).string();
         if (word.starts_with('%')) word = ORVANE_TOOL_TEST_DATA "/" + word.substr(1);
         argv.push_back(word.data());
@@ -90,10 +90,10 @@ inline ToolRun runProgram(std::vector<std::string> command, const fs::path& fold
         sigprocmask(SIG_SETMASK, &none, nullptr);
         const rlimit cap{256u << 20, 256u << 20};
         setrlimit(RLIMIT_FSIZE, &cap);
-        execvp(argv[0], argv.data());
+        execv(argv[0], argv.data());
         _exit(127);
     }
-    if (pid < 0 || !out || !err) throw std::runtime_error("cannot start " + command[0]);
+    if (pid < 0 || !out || !err) throw std::runtime_error("cannot start orvane-fx");
     if (whileRunning) whileRunning(pid);
     ToolRun run;
     char buffer[4096];
@@ -108,13 +108,6 @@ inline ToolRun runProgram(std::vector<std::string> command, const fs::path& fold
     if (!onTerminal) run.err = readText("/proc/self/fd/" + std::to_string(fileno(err)));
     close(terminal), fclose(out), fclose(err);
     return run;
-}
-
-/// orvane-fx with the arguments, as runProgram runs it.
-inline ToolRun runTool(std::vector<std::string> arguments, const fs::path& folder = {}, bool onTerminal = false,
-                       const std::string& in = "/dev/null", const std::function<void(pid_t)>& whileRunning = {}) {
-    arguments.insert(arguments.begin(), ORVANE_FX_PROGRAM);
-    return runProgram(std::move(arguments), folder, onTerminal, in, whileRunning);
 }
 
 /// A proper message is one line ending in exactly one newline.
