@@ -133,7 +133,7 @@ TEST_P(EveryNode, MatchesItsModelUnderScriptedChanges) {
     for (std::size_t blockSize : {1u, 17u, 512u})
         for (bool inPlace : {false, true}) expectMatchesModel(type, 2, signal, script, blockSize, inPlace);
     if (type != EffectType::PingPongDelay)
-        for (unsigned int built : {0u, 1u}) expectMatchesModel(type, built, signal, script, 17, false);
+        for (unsigned int built : {0u, 1u, 3u}) expectMatchesModel(type, built, signal, script, 17, false);
 }
 
 TEST_P(EveryNode, DefaultsThenSweepsWiderThanTheLineMatchItsModel) {
