@@ -117,24 +117,22 @@ bool processChannelSweeps(AudioBus& inputBus, AudioBus& outputBus, DelayLineBank
     const float width = sweepWidth.load();
     const std::uint32_t channels = delayLines.channelsWithLines(block.channels);
     const auto oscillatorRate = static_cast<int>(block.sampleRate);
-    float sweep[maxSweptRun];
-    float nextSweep[maxSweptRun];
+    float sweeps[2][maxSweptRun];
     for (std::uint32_t start = 0; start < block.frames; start += maxSweptRun) {
         const std::uint32_t steps = std::min(block.frames - start, maxSweptRun);
         // Channels go in pairs, whose oscillators step side by side; a last odd one alone.
         for (std::uint32_t channel = 0; channel < channels; channel += 2) {
-            const bool pair = channel + 1 < channels;
-            if (pair)
-                audio::LFO::process(oscillators[channel], oscillators[channel + 1], oscillatorRate, sweep, nextSweep,
-                                    steps);
+            const std::uint32_t end = std::min(channel + 2, channels);
+            if (end - channel == 2)
+                audio::LFO::process(oscillators[channel], oscillators[channel + 1], oscillatorRate, sweeps[0],
+                                    sweeps[1], steps);
             else
-                oscillators[channel].process(oscillatorRate, sweep, steps);
-            widenSweep(sweep, steps, width, rate);
-            runSweptLine(delayLines[channel], output.getChannelData(channel) + start, sweep, steps, baseDelay, mix);
-            if (!pair) break;
-            widenSweep(nextSweep, steps, width, rate);
-            runSweptLine(delayLines[channel + 1], output.getChannelData(channel + 1) + start, nextSweep, steps,
-                         baseDelay, mix);
+                oscillators[channel].process(oscillatorRate, sweeps[0], steps);
+            for (std::uint32_t c = channel; c < end; ++c) {
+                float* const sweep = sweeps[c - channel];
+                widenSweep(sweep, steps, width, rate);
+                runSweptLine(delayLines[c], output.getChannelData(c) + start, sweep, steps, baseDelay, mix);
+            }
         }
     }
     return true;
