@@ -1,6 +1,8 @@
 #include "LFO.h"
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 
 #include "Sine.h"
 
@@ -54,45 +56,51 @@ void LFO::shape(const float* phases, float* out, unsigned int steps, const Piece
     for (unsigned int i = 0; i < steps; ++i) out[i] = out[i] * piece.amplitude + piece.offset;
 }
 
+unsigned int LFO::straightStretch(float& current, float increment, float* phases, unsigned int count) noexcept {
+    // Normal phases only, and a first step that stays below the top of current's binade.
+    if (!(current >= 0x1p-126f)) return 0;
+    const float top = std::bit_cast<float>((std::bit_cast<std::uint32_t>(current) & 0x7f800000u) + 0x00800000u);
+    const float first = increment + current;
+    if (!(first < top)) return 0;
+    const float step = first - current;  // exact: both lie on the binade's grid
+    const double grid = static_cast<double>(top) * 0x1p-24;
+    // Halfway between two grid points the rounding depends on the phase's last bit.
+    if (std::fabs(static_cast<double>(increment) - static_cast<double>(step)) == grid * 0.5) return 0;
+    // Every term below is a multiple of the grid under 2^33 grid points: exact in double.
+    const double start = current;
+    const double stride = step;
+    unsigned int n = count;
+    if (stride > 0.0 && (static_cast<double>(top) - start) / stride < n)
+        n = static_cast<unsigned int>((static_cast<double>(top) - start) / stride);
+    while (n > 0 && start + static_cast<double>(n) * stride >= static_cast<double>(top)) --n;
+    for (unsigned int k = 0; k < n; ++k) phases[k] = static_cast<float>(start + static_cast<double>(k) * stride);
+    current = static_cast<float>(start + static_cast<double>(n) * stride);
+    return n;
+}
+
+void LFO::runPhase(float* phases, unsigned int steps, float frequencyNow) noexcept {
+    const float increment = frequencyNow * samplePeriod;
+    float current = phase;
+    for (unsigned int i = 0; i < steps;) {
+        const unsigned int stretch =
+            increment >= 0.0f ? straightStretch(current, increment, phases + i, steps - i) : 0u;
+        i += stretch;
+        if (stretch == 0) {  // a binade's end, a wrap, a tie or a frequency below 0: one plain step
+            phases[i++] = current;
+            current = nextPhase(current, frequencyNow, samplePeriod);
+        }
+    }
+    phase = current;
+}
+
 void LFO::process(int sampleRate, float* output, unsigned int count) noexcept {
     updatePeriod(sampleRate);
     float phases[maxStepsAtOnce];
     for (unsigned int start = 0; start < count; start += maxStepsAtOnce) {
         const unsigned int steps = count - start < maxStepsAtOnce ? count - start : maxStepsAtOnce;
         const Piece piece = loadPiece();
-        float current = phase;  // only the phase recurrence is sequential
-        for (unsigned int i = 0; i < steps; ++i) {
-            phases[i] = current;
-            current = nextPhase(current, piece.frequency, samplePeriod);
-        }
-        phase = current;
+        runPhase(phases, steps, piece.frequency);
         shape(phases, output + start, steps, piece);
-    }
-}
-
-void LFO::process(LFO& first, LFO& second, int sampleRate, float* firstOutput, float* secondOutput,
-                  unsigned int count) noexcept {
-    first.updatePeriod(sampleRate);
-    second.updatePeriod(sampleRate);
-    float firstPhases[maxStepsAtOnce];
-    float secondPhases[maxStepsAtOnce];
-    for (unsigned int start = 0; start < count; start += maxStepsAtOnce) {
-        const unsigned int steps = count - start < maxStepsAtOnce ? count - start : maxStepsAtOnce;
-        const Piece firstPiece = first.loadPiece();
-        const Piece secondPiece = second.loadPiece();
-        // Two independent recurrences side by side: neither waits on the other's additions.
-        float firstPhase = first.phase;
-        float secondPhase = second.phase;
-        for (unsigned int i = 0; i < steps; ++i) {
-            firstPhases[i] = firstPhase;
-            secondPhases[i] = secondPhase;
-            firstPhase = nextPhase(firstPhase, firstPiece.frequency, first.samplePeriod);
-            secondPhase = nextPhase(secondPhase, secondPiece.frequency, second.samplePeriod);
-        }
-        first.phase = firstPhase;
-        second.phase = secondPhase;
-        first.shape(firstPhases, firstOutput + start, steps, firstPiece);
-        second.shape(secondPhases, secondOutput + start, steps, secondPiece);
     }
 }
 

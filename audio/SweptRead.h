@@ -25,7 +25,7 @@ inline float sweptReadPosition(int writePointer, int capacity, float sweep, floa
 
 #if defined(__SSE2__) && defined(__x86_64__)
 #define ORVANE_SWEPT_READ_SIMD 1
-#include <emmintrin.h>
+#include <immintrin.h>
 
 namespace orvane::audio::simd {
 
@@ -98,6 +98,82 @@ inline __m128 interpolate4(const float* data, const Taps4& taps) noexcept {
     const __m128 pairs01 = _mm_unpacklo_ps(pair(low & 0xffffffffu), pair(low >> 32));    // e0 e1 l0 l1
     const __m128 pairs23 = _mm_unpacklo_ps(pair(high & 0xffffffffu), pair(high >> 32));  // e2 e3 l2 l3
     return blend4(_mm_movelh_ps(pairs01, pairs23), _mm_movehl_ps(pairs23, pairs01), taps.frac);
+}
+
+/// Whether the processor runs the eight-lane reads below (AVX2); checked once.
+bool eightLanesAvailable() noexcept;  // [any thread]
+
+/// Slots and weights of eight interpolated reads at write slots firstWrite ... firstWrite + 7.
+/// usable is false unless every sweep lies in the bounds of EightLaneBounds and no lane's two
+/// slots straddle the end of the ring; the other members are then meaningless.
+struct Taps8 {
+    __m256i earlier;
+    __m256 frac;
+    bool usable;
+};
+
+/// Sweeps for which a group of eight reads needs neither fmodf nor care for its own writes:
+/// at least groupSpan + 0.5 and at most capacity - 1.5 slots of delay in all. Rounding moves
+/// a position by less than 0.02 slots while it stays below 2^17, which the capacity and base
+/// delay limits ensure, so every position lies in [0, 2 * capacity) and each lane reads slots
+/// more than groupSpan behind its write, none of the group's own.
+struct EightLaneBounds {
+    static constexpr int groupSpan = 8;
+    __m256 lowest;
+    __m256 highest;
+    bool apply;  // false where the limits do not hold: the caller takes another path
+
+    [[gnu::target("avx2")]] EightLaneBounds(int capacity, float baseDelay) noexcept
+        : lowest(_mm256_set1_ps((static_cast<float>(groupSpan) + 0.5f) - baseDelay)),
+          highest(_mm256_set1_ps((static_cast<float>(capacity) - 1.5f) - baseDelay)),
+          apply(capacity > groupSpan + 2 && capacity <= 65536 && baseDelay >= 0.0f && baseDelay <= 65536.0f) {}
+};
+
+/// sweptReadPosition of eight lanes whose sweeps lie within bounds, as slots and weights. In
+/// [0, 2 * capacity) the reduction is the position or the position minus the capacity, and
+/// positions are positive, so truncation is floor.
+[[gnu::target("avx2")]] inline Taps8 sweptTaps8(int firstWrite, __m256 sweep, float baseDelay, int capacity,
+                                                const EightLaneBounds& bounds) noexcept {
+    const __m256 sizes = _mm256_set1_ps(static_cast<float>(capacity));
+    const __m256 writes =
+        _mm256_cvtepi32_ps(_mm256_add_epi32(_mm256_set1_epi32(firstWrite), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7)));
+    const __m256 position =
+        _mm256_add_ps(_mm256_sub_ps(_mm256_sub_ps(writes, sweep), _mm256_set1_ps(baseDelay)), sizes);
+    const __m256 reduced = _mm256_sub_ps(position, _mm256_and_ps(_mm256_cmp_ps(position, sizes, _CMP_GE_OQ), sizes));
+    const __m256 within = _mm256_and_ps(_mm256_cmp_ps(sweep, bounds.lowest, _CMP_GE_OQ),
+                                        _mm256_cmp_ps(sweep, bounds.highest, _CMP_LE_OQ));
+    const __m256i index = _mm256_cvttps_epi32(_mm256_and_ps(reduced, within));
+    const __m256i lastSlot = _mm256_cmpeq_epi32(index, _mm256_set1_epi32(capacity - 1));
+    const bool usable = _mm256_movemask_ps(within) == 0xff && _mm256_testz_si256(lastSlot, lastSlot) != 0;
+    return {index, _mm256_sub_ps(reduced, _mm256_cvtepi32_ps(index)), usable};
+}
+
+/// blend4 of four lanes with the double-precision part in one 256-bit register.
+[[gnu::target("avx2")]] inline __m128 blendWide(__m128 earlier, __m128 frac, __m128 upper) noexcept {
+    const __m256d rest = _mm256_sub_pd(_mm256_set1_pd(1.0), _mm256_cvtps_pd(frac));
+    return _mm256_cvtpd_ps(_mm256_add_pd(_mm256_mul_pd(_mm256_cvtps_pd(earlier), rest), _mm256_cvtps_pd(upper)));
+}
+
+/// The interpolated reads of eight usable lanes: each lane's two slots are adjacent and inside.
+[[gnu::target("avx2")]] inline void interpolate8(const float* data, const Taps8& taps, __m128& low,
+                                                 __m128& high) noexcept {
+    alignas(32) std::int32_t slots[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(slots), taps.earlier);
+    const auto pair = [data, &slots](int k) {
+        return _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(data + slots[k])));
+    };
+    const auto quad = [&](int k, __m128& earlier, __m128& later) {
+        const __m128 pairs01 = _mm_unpacklo_ps(pair(k), pair(k + 1));
+        const __m128 pairs23 = _mm_unpacklo_ps(pair(k + 2), pair(k + 3));
+        earlier = _mm_movelh_ps(pairs01, pairs23);
+        later = _mm_movehl_ps(pairs23, pairs01);
+    };
+    __m128 e0, l0, e1, l1;
+    quad(0, e0, l0);
+    quad(4, e1, l1);
+    const __m128 f0 = _mm256_castps256_ps128(taps.frac), f1 = _mm256_extractf128_ps(taps.frac, 1);
+    low = blendWide(e0, f0, _mm_mul_ps(f0, l0));
+    high = blendWide(e1, f1, _mm_mul_ps(f1, l1));
 }
 
 }  // namespace orvane::audio::simd

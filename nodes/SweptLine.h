@@ -40,34 +40,72 @@ inline float sweptSample(audio::CircularBuffer& line, int write, float x, float 
     return mix.output(x, delayed);
 }
 
-/// count samples whose write slots firstWrite ... firstWrite + count - 1 lie inside the ring.
-/// Groups of four read all four lanes before writing any, which gives the sample-by-sample
-/// result except where a bail-out below sends the group one sample at a time.
+#if defined(ORVANE_SWEPT_READ_SIMD)
+/// Four samples whose write slots write ... write + 3 lie inside the ring. All four lanes are
+/// read before any is written, which gives the sample-by-sample result except where a
+/// bail-out below sends the group one sample at a time.
+template <typename Mix>
+inline void sweptGroup4(audio::CircularBuffer& line, int write, float* samples, const float* sweep, float baseDelay,
+                        const Mix& mix) noexcept {
+    const auto taps = audio::simd::sweptTaps4(_mm_add_epi32(_mm_set1_epi32(write), _mm_setr_epi32(0, 1, 2, 3)),
+                                              _mm_loadu_ps(sweep), baseDelay, line.capacity);
+    // A lane needs fmodf (far outside the ring) or its position is not finite.
+    bool oneByOne = taps.inside != 0xf;
+    // A lane's two slots straddle the end of the ring.
+    oneByOne = oneByOne || audio::simd::wrapsRound(taps);
+    // A lane reads a slot its own group writes first (a delay under four slots).
+    oneByOne = oneByOne || audio::simd::readsWritesOfGroup(taps, write, Mix::writesFirst);
+    if (oneByOne) {
+        for (int k = 0; k < 4; ++k) samples[k] = sweptSample(line, write + k, samples[k], sweep[k], baseDelay, mix);
+        return;
+    }
+    const Float4 delayed{audio::simd::interpolate4(line.data, taps)};
+    const Float4 x{_mm_loadu_ps(samples)};
+    _mm_storeu_ps(line.data + write, mix.lineInput(x, delayed).value);
+    _mm_storeu_ps(samples, mix.output(x, delayed).value);
+}
+
+/// Groups of eight samples inside the ring, in AVX2; answers how many samples it did. A group
+/// whose sweeps leave EightLaneBounds, or that reads across the end of the ring, goes as two
+/// groups of four.
+template <typename Mix>
+[[gnu::target("avx2")]] std::uint32_t sweptGroups8(audio::CircularBuffer& line, int firstWrite, float* samples,
+                                                   const float* sweep, std::uint32_t count, float baseDelay,
+                                                   const Mix& mix) noexcept {
+    const audio::simd::EightLaneBounds bounds(line.capacity, baseDelay);
+    if (!bounds.apply) return 0;
+    std::uint32_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const int write = firstWrite + static_cast<int>(i);
+        const auto taps = audio::simd::sweptTaps8(write, _mm256_loadu_ps(sweep + i), baseDelay, line.capacity, bounds);
+        if (!taps.usable) {
+            sweptGroup4(line, write, samples + i, sweep + i, baseDelay, mix);
+            sweptGroup4(line, write + 4, samples + i + 4, sweep + i + 4, baseDelay, mix);
+            continue;
+        }
+        __m128 low, high;
+        audio::simd::interpolate8(line.data, taps, low, high);
+        const Float4 x[2] = {{_mm_loadu_ps(samples + i)}, {_mm_loadu_ps(samples + i + 4)}};
+        const Float4 delayed[2] = {{low}, {high}};
+        for (int half = 0; half < 2; ++half) {
+            _mm_storeu_ps(line.data + write + 4 * half, mix.lineInput(x[half], delayed[half]).value);
+            _mm_storeu_ps(samples + i + 4 * half, mix.output(x[half], delayed[half]).value);
+        }
+    }
+    return i;
+}
+#endif
+
+/// count samples whose write slots firstWrite ... firstWrite + count - 1 lie inside the ring,
+/// in groups where the processor and the delays allow, the rest one by one.
 template <typename Mix>
 void sweptStraightRun(audio::CircularBuffer& line, int firstWrite, float* samples, const float* sweep,
                       std::uint32_t count, float baseDelay, const Mix& mix) noexcept {
     std::uint32_t i = 0;
 #if defined(ORVANE_SWEPT_READ_SIMD)
-    for (; i + 4 <= count; i += 4) {
-        const int write = firstWrite + static_cast<int>(i);
-        const auto taps = audio::simd::sweptTaps4(_mm_add_epi32(_mm_set1_epi32(write), _mm_setr_epi32(0, 1, 2, 3)),
-                                                  _mm_loadu_ps(sweep + i), baseDelay, line.capacity);
-        // A lane needs fmodf (far outside the ring) or its position is not finite.
-        bool oneByOne = taps.inside != 0xf;
-        // A lane's two slots straddle the end of the ring.
-        oneByOne = oneByOne || audio::simd::wrapsRound(taps);
-        // A lane reads a slot its own group writes first (a delay under four slots).
-        oneByOne = oneByOne || audio::simd::readsWritesOfGroup(taps, write, Mix::writesFirst);
-        if (oneByOne) {
-            for (int k = 0; k < 4; ++k)
-                samples[i + k] = sweptSample(line, write + k, samples[i + k], sweep[i + k], baseDelay, mix);
-            continue;
-        }
-        const Float4 delayed{audio::simd::interpolate4(line.data, taps)};
-        const Float4 x{_mm_loadu_ps(samples + i)};
-        _mm_storeu_ps(line.data + write, mix.lineInput(x, delayed).value);
-        _mm_storeu_ps(samples + i, mix.output(x, delayed).value);
-    }
+    if (audio::simd::eightLanesAvailable()) i = sweptGroups8(line, firstWrite, samples, sweep, count, baseDelay, mix);
+    for (; i + 4 <= count; i += 4)
+        sweptGroup4(line, firstWrite + static_cast<int>(i), samples + i, sweep + i, baseDelay, mix);
 #endif
     for (; i < count; ++i)
         samples[i] = sweptSample(line, firstWrite + static_cast<int>(i), samples[i], sweep[i], baseDelay, mix);
@@ -117,22 +155,13 @@ bool processChannelSweeps(AudioBus& inputBus, AudioBus& outputBus, DelayLineBank
     const float width = sweepWidth.load();
     const std::uint32_t channels = delayLines.channelsWithLines(block.channels);
     const auto oscillatorRate = static_cast<int>(block.sampleRate);
-    float sweeps[2][maxSweptRun];
+    float sweep[maxSweptRun];
     for (std::uint32_t start = 0; start < block.frames; start += maxSweptRun) {
         const std::uint32_t steps = std::min(block.frames - start, maxSweptRun);
-        // Channels go in pairs, whose oscillators step side by side; a last odd one alone.
-        for (std::uint32_t channel = 0; channel < channels; channel += 2) {
-            const std::uint32_t end = std::min(channel + 2, channels);
-            if (end - channel == 2)
-                audio::LFO::process(oscillators[channel], oscillators[channel + 1], oscillatorRate, sweeps[0],
-                                    sweeps[1], steps);
-            else
-                oscillators[channel].process(oscillatorRate, sweeps[0], steps);
-            for (std::uint32_t c = channel; c < end; ++c) {
-                float* const sweep = sweeps[c - channel];
-                widenSweep(sweep, steps, width, rate);
-                runSweptLine(delayLines[c], output.getChannelData(c) + start, sweep, steps, baseDelay, mix);
-            }
+        for (std::uint32_t channel = 0; channel < channels; ++channel) {
+            oscillators[channel].process(oscillatorRate, sweep, steps);
+            widenSweep(sweep, steps, width, rate);
+            runSweptLine(delayLines[channel], output.getChannelData(channel) + start, sweep, steps, baseDelay, mix);
         }
     }
     return true;

@@ -158,6 +158,9 @@ TEST(LFOTest, StepsAndBlocksFollowThePlainFormulaForEveryFrequencyAndRate) {
         {1, 0.4f, 2, 3, 1},          {8000, 0, 0.25f, -1, 100},          {96000, 12000, 0.25f, -1, 3.1415927f},
         {0, -7.5f, 2, 0.125f, -1},   {1, 48000, 0.5f, 0.5f, 0},          {48000, 3e38f, 0.5f, 0.5f, 0},
         {48000, -60000, 0.5f, 0.5f, 0},
+        // Increments halfway between grid points of the binades [2^-10, 2^-9) and [0.5, 1).
+        {32, 0x1p-7f + 0x1p-29f, 1, 0, 0}, {32, 8 + 0x1p-20f, 1, 0, 0}, {48000, 1e-3f, 1, 0, 0},
+        {48000, 1e-40f, 1, 0, 0},
     };
     // clang-format on
     const unsigned int lengths[] = {1, 3, 256, 257, 700, 0, 100, 513};
