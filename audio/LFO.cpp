@@ -73,7 +73,8 @@ unsigned int LFO::straightStretch(float& current, float increment, float* phases
     if (stride > 0.0 && (static_cast<double>(top) - start) / stride < n)
         n = static_cast<unsigned int>((static_cast<double>(top) - start) / stride);
     while (n > 0 && start + static_cast<double>(n) * stride >= static_cast<double>(top)) --n;
-    for (unsigned int k = 0; k < n; ++k) phases[k] = static_cast<float>(start + static_cast<double>(k) * stride);
+    for (int k = 0; k < static_cast<int>(n); ++k)
+        phases[k] = static_cast<float>(start + static_cast<double>(k) * stride);
     current = static_cast<float>(start + static_cast<double>(n) * stride);
     return n;
 }

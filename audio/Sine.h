@@ -3,13 +3,13 @@
 namespace orvane::audio {
 
 /// values[i] = sinf(values[i]) for i < count, bit for bit what the C library's sinf returns.
-/// Angles in [0, 8) (every angle the effects' oscillators form) go four at a time through a
-/// replica of the library's algorithm (AVX2), once a check at load has found the library's
-/// sinf to be that algorithm; other angles, and all of them without AVX2 or when the check
-/// failed, call sinf.
+/// Angles in [0, 8) (every angle the effects' oscillators form) go eight at a time (AVX-512)
+/// or four at a time (AVX2) through a replica of the library's algorithm, once a check at
+/// load has found the library's sinf to be that algorithm; other angles, and all of them
+/// without AVX2 or when the check failed, call sinf.
 void sineInPlace(float* values, unsigned int count) noexcept;  // [audio thread]
 
-/// Whether the four-lane replica passed its check and is in use.
+/// Whether the replica passed its check and is in use.
 bool sineReplicaInUse() noexcept;  // [any thread]
 
 /// The replica for one angle, with or without fused multiply-adds: the C library selects one

@@ -112,20 +112,24 @@ struct Taps8 {
     bool usable;
 };
 
-/// Sweeps for which a group of eight reads needs neither fmodf nor care for its own writes:
-/// at least groupSpan + 0.5 and at most capacity - 1.5 slots of delay in all. Rounding moves
+/// Sweeps for which a group of eight reads needs neither fmodf nor care for its own writes.
+/// A group that reads before it writes needs more than groupSpan slots of delay in all (sweep
+/// plus base delay), so that no lane reads a slot an earlier lane writes. A group that writes
+/// first (when what enters the line does not depend on the read) needs more than none and at
+/// most capacity - groupSpan, so that no lane reads a slot a later lane writes. Rounding moves
 /// a position by less than 0.02 slots while it stays below 2^17, which the capacity and base
-/// delay limits ensure, so every position lies in [0, 2 * capacity) and each lane reads slots
-/// more than groupSpan behind its write, none of the group's own.
+/// delay limits ensure; the bounds keep half a slot from those limits, and from 0 and
+/// 2 * capacity for the position.
 struct EightLaneBounds {
     static constexpr int groupSpan = 8;
     __m256 lowest;
     __m256 highest;
     bool apply;  // false where the limits do not hold: the caller takes another path
 
-    [[gnu::target("avx2")]] EightLaneBounds(int capacity, float baseDelay) noexcept
-        : lowest(_mm256_set1_ps((static_cast<float>(groupSpan) + 0.5f) - baseDelay)),
-          highest(_mm256_set1_ps((static_cast<float>(capacity) - 1.5f) - baseDelay)),
+    [[gnu::target("avx2")]] EightLaneBounds(int capacity, float baseDelay, bool groupWritesFirst) noexcept
+        : lowest(_mm256_set1_ps((groupWritesFirst ? 0.5f : static_cast<float>(groupSpan) + 0.5f) - baseDelay)),
+          highest(_mm256_set1_ps((static_cast<float>(groupWritesFirst ? capacity - groupSpan : capacity) - 0.5f) -
+                                 baseDelay)),
           apply(capacity > groupSpan + 2 && capacity <= 65536 && baseDelay >= 0.0f && baseDelay <= 65536.0f) {}
 };
 

@@ -66,13 +66,14 @@ inline void sweptGroup4(audio::CircularBuffer& line, int write, float* samples, 
 }
 
 /// Groups of eight samples inside the ring, in AVX2; answers how many samples it did. A group
+/// writes the line before reading it when the sample enters the line before the read. A group
 /// whose sweeps leave EightLaneBounds, or that reads across the end of the ring, goes as two
 /// groups of four.
 template <typename Mix>
 [[gnu::target("avx2")]] std::uint32_t sweptGroups8(audio::CircularBuffer& line, int firstWrite, float* samples,
                                                    const float* sweep, std::uint32_t count, float baseDelay,
                                                    const Mix& mix) noexcept {
-    const audio::simd::EightLaneBounds bounds(line.capacity, baseDelay);
+    const audio::simd::EightLaneBounds bounds(line.capacity, baseDelay, Mix::writesFirst);
     if (!bounds.apply) return 0;
     std::uint32_t i = 0;
     for (; i + 8 <= count; i += 8) {
@@ -83,12 +84,16 @@ template <typename Mix>
             sweptGroup4(line, write + 4, samples + i + 4, sweep + i + 4, baseDelay, mix);
             continue;
         }
+        const Float4 x[2] = {{_mm_loadu_ps(samples + i)}, {_mm_loadu_ps(samples + i + 4)}};
+        if constexpr (Mix::writesFirst)  // what enters the line does not depend on the read
+            for (int half = 0; half < 2; ++half)
+                _mm_storeu_ps(line.data + write + 4 * half, mix.lineInput(x[half], x[half]).value);
         __m128 low, high;
         audio::simd::interpolate8(line.data, taps, low, high);
-        const Float4 x[2] = {{_mm_loadu_ps(samples + i)}, {_mm_loadu_ps(samples + i + 4)}};
         const Float4 delayed[2] = {{low}, {high}};
         for (int half = 0; half < 2; ++half) {
-            _mm_storeu_ps(line.data + write + 4 * half, mix.lineInput(x[half], delayed[half]).value);
+            if constexpr (!Mix::writesFirst)
+                _mm_storeu_ps(line.data + write + 4 * half, mix.lineInput(x[half], delayed[half]).value);
             _mm_storeu_ps(samples + i + 4 * half, mix.output(x[half], delayed[half]).value);
         }
     }

@@ -1,7 +1,7 @@
 // The delay line and the oscillator, and the fast paths against the plain formulas they
-// replace, bit for bit: block steps against single steps, four-wide swept reads (compare and
-// subtract instead of fmodf, paired slot loads, the blend in double) against fmodf and the
-// plain interpolation, at the boundaries.
+// replace, bit for bit: block steps against single steps, swept reads four and eight wide
+// (compare and subtract instead of fmodf, paired slot loads, the blend in double) against
+// fmodf, the plain interpolation and sample-by-sample order, at the boundaries.
 
 #include <gtest/gtest.h>
 
@@ -19,6 +19,7 @@
 #include "audio/CircularBuffer.h"
 #include "audio/LFO.h"
 #include "audio/SweptRead.h"
+#include "nodes/SweptLine.h"
 #include "support/NodeTesting.h"
 
 namespace orvane::audio {
@@ -287,6 +288,76 @@ TEST(SweptReadTest, MatchesFmodfAndThePlainInterpolation) {
                     for (float& sweep : sweeps) sweep = (shape(random) * width) * 48000.0f;
                     expectGroupMatchesPlainReads(ring, first, sweeps, baseDelay);
                 }
+}
+
+// The two orders a line pass can take: read, then write with feedback; or write, then read.
+struct FeedbackMix {
+    static constexpr bool writesFirst = false;
+    template <typename T>
+    T lineInput(T x, T delayed) const noexcept {
+        return 0.6f * delayed + x;
+    }
+    template <typename T>
+    T output(T x, T delayed) const noexcept {
+        return delayed * 0.8f + x;
+    }
+};
+struct WritesFirstMix {
+    static constexpr bool writesFirst = true;
+    template <typename T>
+    T lineInput(T x, T) const noexcept {
+        return x;
+    }
+    template <typename T>
+    T output(T, T delayed) const noexcept {
+        return delayed;
+    }
+};
+
+// A run through the group paths leaves the output and the line exactly as sample-by-sample
+// processing does, for delays (sweep + base delay) on both sides of where groups of eight or
+// four may read their own writes, and near the ring's length.
+template <typename Mix>
+void expectRunsMatchSampleBySample() {
+    const auto size = static_cast<float>(48000);
+    std::vector<float> delays;
+    for (float edge :
+         {0.0f, 0.5f, 1.0f, 4.0f, 5.0f, 8.0f, 8.5f, 9.0f, size - 8.5f, size - 8.0f, size - 7.5f, size - 0.5f})
+        for (float step : {-0.02f, -0.01f, 0.0f, 0.01f, 0.02f}) delays.push_back(edge + step);
+    const std::vector<float> input = testing::noise(1, 256, 9)[0];
+    const CircularBuffer start = noiseRing(48000, 4);
+    CircularBuffer fast(48000), plain(48000);
+    for (const float baseDelay : {1.0f, 2.0f, 1002.0f})
+        for (const int first : {0, 100, 47990})
+            for (const float delay : delays)
+                for (const float spread : {0.0f, 0.3f, -0.3f}) {
+                    SCOPED_TRACE(::testing::Message() << "delay " << delay << " spread " << spread << " base "
+                                                      << baseDelay << " from " << first);
+                    std::vector<float> sweeps(input.size());
+                    for (std::size_t i = 0; i < sweeps.size(); ++i)  // one lane per group of eight moves
+                        sweeps[i] = (delay - baseDelay) + (i % 8 == i / 8 % 8 ? spread : 0.0f);
+                    for (CircularBuffer* ring : {&fast, &plain}) {
+                        std::memcpy(ring->data, start.data, 48000 * sizeof(float));
+                        ring->writePointer = first;
+                    }
+                    std::vector<float> fastOut = input, plainOut = input;
+                    extensions::audioeffects::runSweptLine(fast, fastOut.data(), sweeps.data(),
+                                                           static_cast<std::uint32_t>(sweeps.size()), baseDelay, Mix{});
+                    for (std::size_t i = 0; i < sweeps.size(); ++i) {
+                        plainOut[i] = extensions::audioeffects::sweptSample(plain, plain.writePointer, plainOut[i],
+                                                                            sweeps[i], baseDelay, Mix{});
+                        plain.stepWritePointer(1);
+                    }
+                    for (std::size_t i = 0; i < sweeps.size(); ++i)
+                        ASSERT_TRUE(sameFloat(fastOut[i], plainOut[i])) << "sample " << i;
+                    ASSERT_EQ(fast.writePointer, plain.writePointer);
+                    ASSERT_EQ(std::memcmp(fast.data, plain.data, 48000 * sizeof(float)), 0);
+                }
+}
+
+TEST(SweptReadTest, GroupedRunsMatchSampleBySampleAtTheirDelayLimits) {
+    expectRunsMatchSampleBySample<FeedbackMix>();
+    expectRunsMatchSampleBySample<WritesFirstMix>();
 }
 
 #if defined(ORVANE_SWEPT_READ_SIMD)

@@ -1,4 +1,4 @@
-// The four-lane sine against the C library's sinf, bit for bit: every float the oscillators
+// The replica lanes against the C library's sinf, bit for bit: every float the oscillators
 // can form, the lanes that must fall back to sinf, and the check that selects the replica.
 #include <gtest/gtest.h>
 
@@ -39,11 +39,12 @@ TEST(SineTest, EveryAngleTheOscillatorsFormGivesSinfExactly) {
 TEST(SineTest, AnglesOutsideTheVerifiedRangeTakeSinf) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
-    // Each group of four holds one lane the replica does not serve, at every position.
+    // A group of eight, or of four after it, holds one lane the replica does not serve, at every position.
     const std::vector<float> outside{-0.0f, -1e-3f, -3.0f, 8.0f, 53.4225197f, 1e30f, inf, -inf, nan};
     for (float odd : outside) {
-        for (int lane = 0; lane < 4; ++lane) {
-            std::vector<float> values{0.5f, 1.5f, 3.5f, 7.5f, 0x1p-13f, 2.0f, 5.0f};
+        for (int lane = 0; lane < 12; ++lane) {
+            std::vector<float> values{0.5f, 1.5f,  3.5f, 7.5f, 0x1p-13f, 2.0f, 5.0f,
+                                      6.5f, 0.25f, 1.0f, 3.0f, 4.0f,     0.1f};
             values[static_cast<std::size_t>(lane)] = odd;
             std::vector<float> expected = values;
             for (float& value : expected) value = std::sin(value);
