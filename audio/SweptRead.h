@@ -59,11 +59,16 @@ inline Taps4 sweptTaps4(__m128i writes, __m128 sweep, float baseDelay, int capac
 
 /// Whether lane k reads a slot among firstWrite ... firstWrite + k - 1, or with ownSlotToo
 /// also firstWrite + k: slots that sample-by-sample order would have written before the read.
-inline bool readsWritesOfGroup(const Taps4& taps, int firstWrite, bool ownSlotToo) noexcept {
-    // Unsigned (slot - firstWrite) < limit, as a signed comparison with the top bits flipped.
+/// In pairs, lanes 0 and 1 go first and lanes 2 and 3 after them, so that lanes 2 and 3 only
+/// must not read firstWrite + 2 ... firstWrite + k - 1 (or + k).
+inline bool readsWritesOfGroup(const Taps4& taps, int firstWrite, bool ownSlotToo, bool inPairs = false) noexcept {
+    // Unsigned (slot - first) < limit, as a signed comparison with the top bits flipped.
     const __m128i topBit = _mm_set1_epi32(INT32_MIN);
-    const __m128i firsts = _mm_set1_epi32(firstWrite);
-    const __m128i limits = _mm_xor_si128(ownSlotToo ? _mm_setr_epi32(1, 2, 3, 4) : _mm_setr_epi32(0, 1, 2, 3), topBit);
+    const __m128i firsts =
+        _mm_add_epi32(_mm_set1_epi32(firstWrite), inPairs ? _mm_setr_epi32(0, 0, 2, 2) : _mm_setzero_si128());
+    const __m128i limits = _mm_xor_si128(
+        _mm_add_epi32(inPairs ? _mm_setr_epi32(0, 1, 0, 1) : _mm_setr_epi32(0, 1, 2, 3), _mm_set1_epi32(ownSlotToo)),
+        topBit);
     const __m128i earlier = _mm_xor_si128(_mm_sub_epi32(taps.earlier, firsts), topBit);
     const __m128i later = _mm_xor_si128(_mm_sub_epi32(taps.later, firsts), topBit);
     return _mm_movemask_epi8(_mm_or_si128(_mm_cmplt_epi32(earlier, limits), _mm_cmplt_epi32(later, limits))) != 0;

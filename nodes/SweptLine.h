@@ -42,27 +42,43 @@ inline float sweptSample(audio::CircularBuffer& line, int write, float x, float 
 
 #if defined(ORVANE_SWEPT_READ_SIMD)
 /// Four samples whose write slots write ... write + 3 lie inside the ring. All four lanes are
-/// read before any is written, which gives the sample-by-sample result except where a
-/// bail-out below sends the group one sample at a time.
+/// read before any is written, or, where a lane would read what an earlier one writes, in two
+/// pairs; either gives the sample-by-sample result. Where pairs would not either, or a lane
+/// needs fmodf (far outside the ring), is not finite or reads across the end of the ring, the
+/// group goes one sample at a time.
 template <typename Mix>
 inline void sweptGroup4(audio::CircularBuffer& line, int write, float* samples, const float* sweep, float baseDelay,
                         const Mix& mix) noexcept {
     const auto taps = audio::simd::sweptTaps4(_mm_add_epi32(_mm_set1_epi32(write), _mm_setr_epi32(0, 1, 2, 3)),
                                               _mm_loadu_ps(sweep), baseDelay, line.capacity);
-    // A lane needs fmodf (far outside the ring) or its position is not finite.
-    bool oneByOne = taps.inside != 0xf;
-    // A lane's two slots straddle the end of the ring.
-    oneByOne = oneByOne || audio::simd::wrapsRound(taps);
-    // A lane reads a slot its own group writes first (a delay under four slots).
-    oneByOne = oneByOne || audio::simd::readsWritesOfGroup(taps, write, Mix::writesFirst);
-    if (oneByOne) {
-        for (int k = 0; k < 4; ++k) samples[k] = sweptSample(line, write + k, samples[k], sweep[k], baseDelay, mix);
-        return;
-    }
-    const Float4 delayed{audio::simd::interpolate4(line.data, taps)};
+    const bool straight = taps.inside == 0xf && !audio::simd::wrapsRound(taps);
     const Float4 x{_mm_loadu_ps(samples)};
-    _mm_storeu_ps(line.data + write, mix.lineInput(x, delayed).value);
-    _mm_storeu_ps(samples, mix.output(x, delayed).value);
+    float* const slots = line.data + write;
+    if (straight && !audio::simd::readsWritesOfGroup(taps, write, Mix::writesFirst)) {
+        const Float4 delayed{audio::simd::interpolate4(line.data, taps)};
+        _mm_storeu_ps(slots, mix.lineInput(x, delayed).value);
+        _mm_storeu_ps(samples, mix.output(x, delayed).value);
+    } else if (straight && !audio::simd::readsWritesOfGroup(taps, write, Mix::writesFirst, true)) {
+        // Lanes 0 and 1 of the first read, lanes 2 and 3 of a second, made after 0 and 1 wrote.
+        const auto writeLanes01 = [&](Float4 delayed) {
+            _mm_storel_pi(reinterpret_cast<__m64*>(slots), mix.lineInput(x, delayed).value);
+        };
+        const auto writeLanes23 = [&](Float4 delayed) {
+            _mm_storeh_pi(reinterpret_cast<__m64*>(slots + 2), mix.lineInput(x, delayed).value);
+        };
+        if constexpr (Mix::writesFirst) writeLanes01(x);
+        const Float4 first{audio::simd::interpolate4(line.data, taps)};
+        if constexpr (Mix::writesFirst)
+            writeLanes23(x);
+        else
+            writeLanes01(first);
+        const Float4 second{audio::simd::interpolate4(line.data, taps)};
+        if constexpr (!Mix::writesFirst) writeLanes23(second);
+        const Float4 delayed{_mm_shuffle_ps(first.value, second.value, _MM_SHUFFLE(3, 2, 1, 0))};
+        _mm_storeu_ps(samples, mix.output(x, delayed).value);
+    } else {
+        for (int k = 0; k < 4; ++k) samples[k] = sweptSample(line, write + k, samples[k], sweep[k], baseDelay, mix);
+    }
 }
 
 /// Groups of eight samples inside the ring, in AVX2; answers how many samples it did. A group

@@ -321,8 +321,8 @@ template <typename Mix>
 void expectRunsMatchSampleBySample() {
     const auto size = static_cast<float>(48000);
     std::vector<float> delays;
-    for (float edge :
-         {0.0f, 0.5f, 1.0f, 4.0f, 5.0f, 8.0f, 8.5f, 9.0f, size - 8.5f, size - 8.0f, size - 7.5f, size - 0.5f})
+    for (float edge : {0.0f, 0.5f, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 8.0f, 8.5f, 9.0f, size - 8.5f, size - 8.0f,
+                       size - 7.5f, size - 0.5f})
         for (float step : {-0.02f, -0.01f, 0.0f, 0.01f, 0.02f}) delays.push_back(edge + step);
     const std::vector<float> input = testing::noise(1, 256, 9)[0];
     const CircularBuffer start = noiseRing(48000, 4);
@@ -373,13 +373,20 @@ TEST(SweptReadTest, GroupsThatWouldReadTheirOwnWritesAreRecognised) {
         return simd::Taps4{_mm_loadu_si128(reinterpret_cast<const __m128i*>(earlier)),
                            _mm_loadu_si128(reinterpret_cast<const __m128i*>(later)), _mm_setzero_ps(), 0xf};
     };
+    // In pairs, lanes 2 and 3 may read what lanes 0 and 1 wrote.
     for (int lane = 0; lane < 4; ++lane)
         for (std::int32_t slot = 90; slot < 110; ++slot) {
-            const auto touches = [slot](std::int32_t end) {
-                return (slot >= 100 && slot < end) || (slot + 1 >= 100 && slot + 1 < end);
+            const auto touches = [slot](std::int32_t begin, std::int32_t end) {
+                return (slot >= begin && slot < end) || (slot + 1 >= begin && slot + 1 < end);
             };
-            EXPECT_EQ(simd::readsWritesOfGroup(tapsAt(slot, lane), 100, false), touches(100 + lane)) << slot;
-            EXPECT_EQ(simd::readsWritesOfGroup(tapsAt(slot, lane), 100, true), touches(101 + lane)) << slot;
+            const std::int32_t pairStart = lane < 2 ? 100 : 102;
+            for (const bool own : {false, true}) {
+                EXPECT_EQ(simd::readsWritesOfGroup(tapsAt(slot, lane), 100, own), touches(100, 100 + lane + own))
+                    << slot;
+                EXPECT_EQ(simd::readsWritesOfGroup(tapsAt(slot, lane), 100, own, true),
+                          touches(pairStart, 100 + lane + own))
+                    << slot << " in pairs";
+            }
         }
     EXPECT_FALSE(simd::readsWritesOfGroup(tapsAt(0, 3), 47000, true));  // far below: no wrap-around match
 }
