@@ -26,6 +26,7 @@ public:
     }
 
     audio::CircularBuffer& operator[](std::size_t channel) noexcept { return lines[channel]; }
+    audio::CircularBuffer* data() noexcept { return lines.data(); }
     auto begin() noexcept { return lines.begin(); }
     auto end() noexcept { return lines.end(); }
 

@@ -81,72 +81,129 @@ inline void sweptGroup4(audio::CircularBuffer& line, int write, float* samples, 
     }
 }
 
-/// Groups of eight samples inside the ring, in AVX2; answers how many samples it did. A group
-/// writes the line before reading it when the sample enters the line before the read. A group
-/// whose sweeps leave EightLaneBounds, or that reads across the end of the ring, goes as two
-/// groups of four.
+#endif
+
+/// Lines that consume one sweep and share a write pointer and a capacity (the vibrato's
+/// channels), each with the samples it runs through in place: samples[c] for lines[c].
+struct SweptLines {
+    audio::CircularBuffer* lines;  // count consecutive lines
+    float* const* samples;
+    std::uint32_t count;
+};
+
+#if defined(ORVANE_SWEPT_READ_SIMD)
+/// Groups of eight samples inside the ring, in AVX2, for every line of the set at samples
+/// offset ...; answers how many samples it did. The read positions are computed once for all
+/// lines. A group writes the line before reading it when the sample enters the line before
+/// the read. A group whose sweeps leave EightLaneBounds, or that reads across the end of the
+/// ring, goes as two groups of four.
 template <typename Mix>
-[[gnu::target("avx2")]] std::uint32_t sweptGroups8(audio::CircularBuffer& line, int firstWrite, float* samples,
+[[gnu::target("avx2")]] std::uint32_t sweptGroups8(const SweptLines& set, std::uint32_t offset, int firstWrite,
                                                    const float* sweep, std::uint32_t count, float baseDelay,
                                                    const Mix& mix) noexcept {
-    const audio::simd::EightLaneBounds bounds(line.capacity, baseDelay, Mix::writesFirst);
+    const int capacity = set.lines[0].capacity;
+    const audio::simd::EightLaneBounds bounds(capacity, baseDelay, Mix::writesFirst);
     if (!bounds.apply) return 0;
     std::uint32_t i = 0;
     for (; i + 8 <= count; i += 8) {
         const int write = firstWrite + static_cast<int>(i);
-        const auto taps = audio::simd::sweptTaps8(write, _mm256_loadu_ps(sweep + i), baseDelay, line.capacity, bounds);
-        if (!taps.usable) {
-            sweptGroup4(line, write, samples + i, sweep + i, baseDelay, mix);
-            sweptGroup4(line, write + 4, samples + i + 4, sweep + i + 4, baseDelay, mix);
-            continue;
-        }
-        const Float4 x[2] = {{_mm_loadu_ps(samples + i)}, {_mm_loadu_ps(samples + i + 4)}};
-        if constexpr (Mix::writesFirst)  // what enters the line does not depend on the read
-            for (int half = 0; half < 2; ++half)
-                _mm_storeu_ps(line.data + write + 4 * half, mix.lineInput(x[half], x[half]).value);
-        __m128 low, high;
-        audio::simd::interpolate8(line.data, taps, low, high);
-        const Float4 delayed[2] = {{low}, {high}};
-        for (int half = 0; half < 2; ++half) {
-            if constexpr (!Mix::writesFirst)
-                _mm_storeu_ps(line.data + write + 4 * half, mix.lineInput(x[half], delayed[half]).value);
-            _mm_storeu_ps(samples + i + 4 * half, mix.output(x[half], delayed[half]).value);
+        const auto taps = audio::simd::sweptTaps8(write, _mm256_loadu_ps(sweep + i), baseDelay, capacity, bounds);
+        for (std::uint32_t c = 0; c < set.count; ++c) {
+            audio::CircularBuffer& line = set.lines[c];
+            float* const samples = set.samples[c] + offset + i;
+            if (!taps.usable) {
+                sweptGroup4(line, write, samples, sweep + i, baseDelay, mix);
+                sweptGroup4(line, write + 4, samples + 4, sweep + i + 4, baseDelay, mix);
+                continue;
+            }
+            const Float4 x[2] = {{_mm_loadu_ps(samples)}, {_mm_loadu_ps(samples + 4)}};
+            if constexpr (Mix::writesFirst)  // what enters the line does not depend on the read
+                for (int half = 0; half < 2; ++half)
+                    _mm_storeu_ps(line.data + write + 4 * half, mix.lineInput(x[half], x[half]).value);
+            __m128 low, high;
+            audio::simd::interpolate8(line.data, taps, low, high);
+            const Float4 delayed[2] = {{low}, {high}};
+            for (int half = 0; half < 2; ++half) {
+                if constexpr (!Mix::writesFirst)
+                    _mm_storeu_ps(line.data + write + 4 * half, mix.lineInput(x[half], delayed[half]).value);
+                _mm_storeu_ps(samples + 4 * half, mix.output(x[half], delayed[half]).value);
+            }
         }
     }
     return i;
 }
 #endif
 
-/// count samples whose write slots firstWrite ... firstWrite + count - 1 lie inside the ring,
-/// in groups where the processor and the delays allow, the rest one by one.
+/// count samples of every line of the set, at samples offset ..., whose write slots
+/// firstWrite ... firstWrite + count - 1 lie inside the ring: in groups where the processor
+/// and the delays allow, the rest one by one.
 template <typename Mix>
-void sweptStraightRun(audio::CircularBuffer& line, int firstWrite, float* samples, const float* sweep,
+void sweptStraightRun(const SweptLines& set, std::uint32_t offset, int firstWrite, const float* sweep,
                       std::uint32_t count, float baseDelay, const Mix& mix) noexcept {
-    std::uint32_t i = 0;
+    std::uint32_t grouped = 0;
 #if defined(ORVANE_SWEPT_READ_SIMD)
-    if (audio::simd::eightLanesAvailable()) i = sweptGroups8(line, firstWrite, samples, sweep, count, baseDelay, mix);
-    for (; i + 4 <= count; i += 4)
-        sweptGroup4(line, firstWrite + static_cast<int>(i), samples + i, sweep + i, baseDelay, mix);
+    if (audio::simd::eightLanesAvailable())
+        grouped = sweptGroups8(set, offset, firstWrite, sweep, count, baseDelay, mix);
 #endif
-    for (; i < count; ++i)
-        samples[i] = sweptSample(line, firstWrite + static_cast<int>(i), samples[i], sweep[i], baseDelay, mix);
+    for (std::uint32_t c = 0; c < set.count; ++c) {
+        audio::CircularBuffer& line = set.lines[c];
+        float* const samples = set.samples[c] + offset;
+        std::uint32_t i = grouped;
+#if defined(ORVANE_SWEPT_READ_SIMD)
+        for (; i + 4 <= count; i += 4)
+            sweptGroup4(line, firstWrite + static_cast<int>(i), samples + i, sweep + i, baseDelay, mix);
+#endif
+        for (; i < count; ++i)
+            samples[i] = sweptSample(line, firstWrite + static_cast<int>(i), samples[i], sweep[i], baseDelay, mix);
+    }
 }
 
-/// Runs count samples through line, in place, and steps its write pointer past them. Sample i
-/// reads at sweptReadPosition(writePointer, capacity, sweep[i], baseDelay).
+/// Runs count samples of every line of the set through it, in place, and steps the shared
+/// write pointer past them. Sample i reads at sweptReadPosition(writePointer, capacity,
+/// sweep[i], baseDelay).
+template <typename Mix>
+void runSweptLines(const SweptLines& set, const float* sweep, std::uint32_t count, float baseDelay,
+                   const Mix& mix) noexcept {
+    const int capacity = set.lines[0].capacity;
+    int writePointer = set.lines[0].writePointer;
+    for (std::uint32_t done = 0; done < count;) {
+        // Straight runs between the points where the write pointer wraps.
+        const std::uint32_t run = std::min(count - done, static_cast<std::uint32_t>(capacity - writePointer));
+        sweptStraightRun(set, done, writePointer, sweep + done, run, baseDelay, mix);
+        done += run;
+        writePointer += static_cast<int>(run);
+        if (writePointer == capacity) writePointer = 0;
+    }
+    for (std::uint32_t c = 0; c < set.count; ++c) set.lines[c].writePointer = writePointer;
+}
+
+/// runSweptLines for one line.
 template <typename Mix>
 void runSweptLine(audio::CircularBuffer& line, float* samples, const float* sweep, std::uint32_t count, float baseDelay,
                   const Mix& mix) noexcept {
-    int writePointer = line.writePointer;
-    for (std::uint32_t done = 0; done < count;) {
-        // Straight runs between the points where the write pointer wraps.
-        const std::uint32_t run = std::min(count - done, static_cast<std::uint32_t>(line.capacity - writePointer));
-        sweptStraightRun(line, writePointer, samples + done, sweep + done, run, baseDelay, mix);
-        done += run;
-        writePointer += static_cast<int>(run);
-        if (writePointer == line.capacity) writePointer = 0;
+    float* const channel[1] = {samples};
+    runSweptLines(SweptLines{&line, channel, 1}, sweep, count, baseDelay, mix);
+}
+
+/// Every channel's line (lines[c] for channel c) consumes the same sweep (the vibrato): count
+/// samples from start of each of the first channels of output. Lines that share a write pointer (all of them,
+/// while every channel is processed in every block) go together, up to eight at once.
+template <typename Mix>
+void runSharedSweep(audio::CircularBuffer* lines, std::uint32_t channels, AudioBuffer<float>& output,
+                    std::uint32_t start, const float* sweep, std::uint32_t count, float baseDelay,
+                    const Mix& mix) noexcept {
+    constexpr std::uint32_t maxTogether = 8;
+    float* samples[maxTogether];
+    for (std::uint32_t first = 0; first < channels;) {
+        std::uint32_t together = 0;
+        for (; together < maxTogether && first + together < channels; ++together) {
+            const audio::CircularBuffer& line = lines[first + together];
+            if (line.writePointer != lines[first].writePointer || line.capacity != lines[first].capacity) break;
+            samples[together] = output.getChannelData(first + together) + start;
+        }
+        runSweptLines(SweptLines{lines + first, samples, together}, sweep, count, baseDelay, mix);
+        first += together;
     }
-    line.writePointer = writePointer;
 }
 
 /// sweep[i] = (lfo[i] * width) * rate: the oscillator's output widened into slots.

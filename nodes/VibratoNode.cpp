@@ -88,9 +88,8 @@ bool VibratoNode::process(AudioBus& inputBus, AudioBus& outputBus) {
         const std::uint32_t steps = std::min(block.frames - start, maxSweptRun);
         state.oscillator.process(oscillatorRate, sweep, steps);
         widenSweep(sweep, steps, width, rate);
-        for (std::uint32_t channel = 0; channel < channels; ++channel)
-            runSweptLine(state.delayLines[channel], output.getChannelData(channel) + start, sweep, steps,
-                         Internals::baseDelay, VibratoMix{});
+        runSharedSweep(state.delayLines.data(), channels, output, start, sweep, steps, Internals::baseDelay,
+                       VibratoMix{});
     }
     return true;
 }

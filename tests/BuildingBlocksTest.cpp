@@ -360,6 +360,35 @@ TEST(SweptReadTest, GroupedRunsMatchSampleBySampleAtTheirDelayLimits) {
     expectRunsMatchSampleBySample<WritesFirstMix>();
 }
 
+// Lines that take one sweep run together only while they share a write pointer; each ends
+// as if run alone.
+TEST(SweptReadTest, SharedSweepRunsEachLineAsAlone) {
+    constexpr std::uint32_t channels = 11;  // more than go together at once
+    const std::vector<float> sweeps = testing::noise(1, 300, 5, 40.0f)[0];
+    std::vector<CircularBuffer> together, alone;
+    for (std::uint32_t c = 0; c < channels; ++c) {
+        together.emplace_back(48000);
+        alone.emplace_back(48000);
+    }
+    AudioBuffer<float> shared(channels, 300);
+    testing::Channels input = testing::noise(channels, 300, 6);
+    for (std::uint32_t c = 0; c < channels; ++c) {
+        const int pointer = c == 4 ? 47900 : 100;  // one line apart from the others
+        together[c].writePointer = alone[c].writePointer = pointer;
+        std::memcpy(together[c].data, noiseRing(48000, c).data, 48000 * sizeof(float));
+        std::memcpy(alone[c].data, together[c].data, 48000 * sizeof(float));
+        std::copy(input[c].begin(), input[c].end(), shared.getChannelData(c));
+    }
+    extensions::audioeffects::runSharedSweep(together.data(), channels, shared, 0, sweeps.data(), 300, 1.0f,
+                                             WritesFirstMix{});
+    for (std::uint32_t c = 0; c < channels; ++c) {
+        extensions::audioeffects::runSweptLine(alone[c], input[c].data(), sweeps.data(), 300, 1.0f, WritesFirstMix{});
+        EXPECT_EQ(together[c].writePointer, alone[c].writePointer) << c;
+        EXPECT_EQ(std::memcmp(shared.getChannelData(c), input[c].data(), 300 * sizeof(float)), 0) << c;
+        EXPECT_EQ(std::memcmp(together[c].data, alone[c].data, 48000 * sizeof(float)), 0) << c;
+    }
+}
+
 #if defined(ORVANE_SWEPT_READ_SIMD)
 
 TEST(SweptReadTest, GroupsThatWouldReadTheirOwnWritesAreRecognised) {
