@@ -18,6 +18,30 @@ float wrapPhase(float next, float previous) noexcept {
     return next < 1.0f ? next : 0.0f;  // a tiny negative phase rounds up to 1.0
 }
 
+// 2 pi phase + phaseOffset, formed in double and rounded once.
+float angleOf(float phaseNow, float phaseOffsetNow) noexcept {
+    return static_cast<float>(static_cast<double>(phaseNow) * 6.283185307179586 + static_cast<double>(phaseOffsetNow));
+}
+
+// The loops over a piece, in the widest vectors the processor offers (chosen once, at load).
+#if defined(__x86_64__) && defined(__GLIBC__)
+#define ORVANE_WIDEST_VECTORS [[gnu::target_clones("avx2", "default")]]
+#else
+#define ORVANE_WIDEST_VECTORS
+#endif
+
+ORVANE_WIDEST_VECTORS void fillSeries(float* phases, int count, double start, double stride) noexcept {
+    for (int k = 0; k < count; ++k) phases[k] = static_cast<float>(start + static_cast<double>(k) * stride);
+}
+
+ORVANE_WIDEST_VECTORS void fillAngles(const float* phases, float* out, unsigned int steps, float phaseOffset) noexcept {
+    for (unsigned int i = 0; i < steps; ++i) out[i] = angleOf(phases[i], phaseOffset);
+}
+
+ORVANE_WIDEST_VECTORS void scaleInPlace(float* out, unsigned int steps, float amplitude, float offset) noexcept {
+    for (unsigned int i = 0; i < steps; ++i) out[i] = out[i] * amplitude + offset;
+}
+
 }  // namespace
 
 void LFO::updatePeriod(int sampleRate) noexcept {
@@ -49,11 +73,11 @@ LFO::Piece LFO::loadPiece() const noexcept {
     return {amplitude.load(), offset.load(), phaseOffset.load(), frequency.load()};
 }
 
-// Independent per step: the angles, sines and scaling go four at a time.
+// Independent per step: the angles, sines and scaling go in vectors.
 void LFO::shape(const float* phases, float* out, unsigned int steps, const Piece& piece) noexcept {
-    for (unsigned int i = 0; i < steps; ++i) out[i] = angleOf(phases[i], piece.phaseOffset);
+    fillAngles(phases, out, steps, piece.phaseOffset);
     sineInPlace(out, steps);
-    for (unsigned int i = 0; i < steps; ++i) out[i] = out[i] * piece.amplitude + piece.offset;
+    scaleInPlace(out, steps, piece.amplitude, piece.offset);
 }
 
 unsigned int LFO::straightStretch(float& current, float increment, float* phases, unsigned int count) noexcept {
@@ -73,8 +97,7 @@ unsigned int LFO::straightStretch(float& current, float increment, float* phases
     if (stride > 0.0 && (static_cast<double>(top) - start) / stride < n)
         n = static_cast<unsigned int>((static_cast<double>(top) - start) / stride);
     while (n > 0 && start + static_cast<double>(n) * stride >= static_cast<double>(top)) --n;
-    for (int k = 0; k < static_cast<int>(n); ++k)
-        phases[k] = static_cast<float>(start + static_cast<double>(k) * stride);
+    fillSeries(phases, static_cast<int>(n), start, stride);
     current = static_cast<float>(start + static_cast<double>(n) * stride);
     return n;
 }

@@ -60,11 +60,6 @@ private:
     static unsigned int straightStretch(float& current, float increment, float* phases, unsigned int count) noexcept;
     // The phase one step after current at the given frequency and sample period.
     static float nextPhase(float current, float frequencyNow, float period) noexcept;
-    // 2 pi phase + phaseOffset, formed in double and rounded once.
-    static float angleOf(float phaseNow, float phaseOffsetNow) noexcept {
-        return static_cast<float>(static_cast<double>(phaseNow) * 6.283185307179586 +
-                                  static_cast<double>(phaseOffsetNow));
-    }
 
     std::atomic<float> frequency{10.0f};
     std::atomic<float> amplitude{1.0f};
