@@ -60,20 +60,10 @@ inline void sweptGroup4(audio::CircularBuffer& line, int write, float* samples, 
         _mm_storeu_ps(samples, mix.output(x, delayed).value);
     } else if (straight && !audio::simd::readsWritesOfGroup(taps, write, Mix::writesFirst, true)) {
         // Lanes 0 and 1 of the first read, lanes 2 and 3 of a second, made after 0 and 1 wrote.
-        const auto writeLanes01 = [&](Float4 delayed) {
-            _mm_storel_pi(reinterpret_cast<__m64*>(slots), mix.lineInput(x, delayed).value);
-        };
-        const auto writeLanes23 = [&](Float4 delayed) {
-            _mm_storeh_pi(reinterpret_cast<__m64*>(slots + 2), mix.lineInput(x, delayed).value);
-        };
-        if constexpr (Mix::writesFirst) writeLanes01(x);
         const Float4 first{audio::simd::interpolate4(line.data, taps)};
-        if constexpr (Mix::writesFirst)
-            writeLanes23(x);
-        else
-            writeLanes01(first);
+        _mm_storel_pi(reinterpret_cast<__m64*>(slots), mix.lineInput(x, first).value);
         const Float4 second{audio::simd::interpolate4(line.data, taps)};
-        if constexpr (!Mix::writesFirst) writeLanes23(second);
+        _mm_storeh_pi(reinterpret_cast<__m64*>(slots + 2), mix.lineInput(x, second).value);
         const Float4 delayed{_mm_shuffle_ps(first.value, second.value, _MM_SHUFFLE(3, 2, 1, 0))};
         _mm_storeu_ps(samples, mix.output(x, delayed).value);
     } else {

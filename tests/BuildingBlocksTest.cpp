@@ -330,12 +330,17 @@ void expectRunsMatchSampleBySample() {
     for (const float baseDelay : {1.0f, 2.0f, 1002.0f})
         for (const int first : {0, 100, 47990})
             for (const float delay : delays)
-                for (const float spread : {0.0f, 0.3f, -0.3f}) {
+                for (const float spread : {0.0f, 0.3f, -0.3f, nan}) {
                     SCOPED_TRACE(::testing::Message() << "delay " << delay << " spread " << spread << " base "
                                                       << baseDelay << " from " << first);
                     std::vector<float> sweeps(input.size());
-                    for (std::size_t i = 0; i < sweeps.size(); ++i)  // one lane per group of eight moves
-                        sweeps[i] = (delay - baseDelay) + (i % 8 == i / 8 % 8 ? spread : 0.0f);
+                    // One lane per group of eight moves; or (nan) every lane takes its own delay
+                    // from -3 to 12 slots, ahead of the writer as well as behind.
+                    std::mt19937 random(7);
+                    std::uniform_real_distribution<float> anyDelay(-3.0f, 12.0f);
+                    for (std::size_t i = 0; i < sweeps.size(); ++i)
+                        sweeps[i] = std::isnan(spread) ? anyDelay(random) - baseDelay
+                                                       : (delay - baseDelay) + (i % 8 == i / 8 % 8 ? spread : 0.0f);
                     for (CircularBuffer* ring : {&fast, &plain}) {
                         std::memcpy(ring->data, start.data, 48000 * sizeof(float));
                         ring->writePointer = first;
