@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "Processor.h"
 #include "Sine.h"
 
 namespace orvane::audio {
@@ -23,23 +24,36 @@ float angleOf(float phaseNow, float phaseOffsetNow) noexcept {
     return static_cast<float>(static_cast<double>(phaseNow) * 6.283185307179586 + static_cast<double>(phaseOffsetNow));
 }
 
-// The loops over a piece, in the widest vectors the processor offers (chosen once, at load).
-#if defined(__x86_64__) && defined(__GLIBC__)
-#define ORVANE_WIDEST_VECTORS [[gnu::target_clones("avx2", "default")]]
-#else
-#define ORVANE_WIDEST_VECTORS
-#endif
-
-ORVANE_WIDEST_VECTORS void fillSeries(float* phases, int count, double start, double stride) noexcept {
+// The loops over a piece. Each is built twice, for the baseline and for AVX2 (the same body
+// inlined into a function for that target), and runs in the widest the processor has.
+inline void fillSeries(float* phases, int count, double start, double stride) noexcept {
     for (int k = 0; k < count; ++k) phases[k] = static_cast<float>(start + static_cast<double>(k) * stride);
 }
 
-ORVANE_WIDEST_VECTORS void fillAngles(const float* phases, float* out, unsigned int steps, float phaseOffset) noexcept {
+inline void fillAngles(const float* phases, float* out, unsigned int steps, float phaseOffset) noexcept {
     for (unsigned int i = 0; i < steps; ++i) out[i] = angleOf(phases[i], phaseOffset);
 }
 
-ORVANE_WIDEST_VECTORS void scaleInPlace(float* out, unsigned int steps, float amplitude, float offset) noexcept {
+inline void scaleInPlace(float* out, unsigned int steps, float amplitude, float offset) noexcept {
     for (unsigned int i = 0; i < steps; ++i) out[i] = out[i] * amplitude + offset;
+}
+
+#if defined(__x86_64__)
+#define ORVANE_AVX2 [[gnu::target("avx2")]]
+#else
+#define ORVANE_AVX2
+#endif
+
+ORVANE_AVX2 void fillSeriesWide(float* phases, int count, double start, double stride) noexcept {
+    fillSeries(phases, count, start, stride);
+}
+
+ORVANE_AVX2 void fillAnglesWide(const float* phases, float* out, unsigned int steps, float phaseOffset) noexcept {
+    fillAngles(phases, out, steps, phaseOffset);
+}
+
+ORVANE_AVX2 void scaleInPlaceWide(float* out, unsigned int steps, float amplitude, float offset) noexcept {
+    scaleInPlace(out, steps, amplitude, offset);
 }
 
 }  // namespace
@@ -75,9 +89,16 @@ LFO::Piece LFO::loadPiece() const noexcept {
 
 // Independent per step: the angles, sines and scaling go in vectors.
 void LFO::shape(const float* phases, float* out, unsigned int steps, const Piece& piece) noexcept {
-    fillAngles(phases, out, steps, piece.phaseOffset);
+    const bool wide = processorHasAvx2();
+    if (wide)
+        fillAnglesWide(phases, out, steps, piece.phaseOffset);
+    else
+        fillAngles(phases, out, steps, piece.phaseOffset);
     sineInPlace(out, steps);
-    scaleInPlace(out, steps, piece.amplitude, piece.offset);
+    if (wide)
+        scaleInPlaceWide(out, steps, piece.amplitude, piece.offset);
+    else
+        scaleInPlace(out, steps, piece.amplitude, piece.offset);
 }
 
 unsigned int LFO::straightStretch(float& current, float increment, float* phases, unsigned int count) noexcept {
@@ -97,7 +118,10 @@ unsigned int LFO::straightStretch(float& current, float increment, float* phases
     if (stride > 0.0 && (static_cast<double>(top) - start) / stride < n)
         n = static_cast<unsigned int>((static_cast<double>(top) - start) / stride);
     while (n > 0 && start + static_cast<double>(n) * stride >= static_cast<double>(top)) --n;
-    fillSeries(phases, static_cast<int>(n), start, stride);
+    if (processorHasAvx2())
+        fillSeriesWide(phases, static_cast<int>(n), start, stride);
+    else
+        fillSeries(phases, static_cast<int>(n), start, stride);
     current = static_cast<float>(start + static_cast<double>(n) * stride);
     return n;
 }

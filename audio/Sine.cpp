@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "Processor.h"
+
 #if defined(__x86_64__)
 #define ORVANE_SINE_SIMD 1
 #include <immintrin.h>
@@ -69,8 +71,7 @@ int replicaForm() noexcept {
     if (state == unchecked) {
         state = libraryOnly;
 #if defined(ORVANE_SINE_SIMD)
-        __builtin_cpu_init();
-        if (__builtin_cpu_supports("avx2") && (libraryMatches(false) || libraryMatches(true))) state = replicaLanes;
+        if (processorHasAvx2() && (libraryMatches(false) || libraryMatches(true))) state = replicaLanes;
 #endif
         check.store(state, std::memory_order_relaxed);
     }
@@ -193,11 +194,6 @@ bool replicaInUse() noexcept { return replicaForm() == replicaLanes; }
     }
     return i;
 }
-
-const bool hasAvx512 = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx512f") != 0;
-}();
 #endif
 
 }  // namespace
@@ -206,7 +202,7 @@ void sineInPlace(float* values, unsigned int count) noexcept {
     unsigned int i = 0;
 #if defined(ORVANE_SINE_SIMD)
     if (replicaForm() == replicaLanes) {
-        if (hasAvx512) i = sineGroups8(values, count);
+        if (processorHasAvx512()) i = sineGroups8(values, count);
         i += sineGroups(values + i, count - i);
     }
 #endif

@@ -19,21 +19,3 @@ float sweptReadPositionAnywhere(int writePointer, int capacity, float sweep, flo
 }
 
 }  // namespace orvane::audio
-
-#if defined(ORVANE_SWEPT_READ_SIMD)
-namespace orvane::audio::simd {
-
-namespace {
-
-// Read while the library loads, so that no audio thread waits on a first-use guard.
-const bool hasAvx2 = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") != 0;
-}();
-
-}  // namespace
-
-bool eightLanesAvailable() noexcept { return hasAvx2; }
-
-}  // namespace orvane::audio::simd
-#endif

@@ -105,9 +105,6 @@ inline __m128 interpolate4(const float* data, const Taps4& taps) noexcept {
     return blend4(_mm_movelh_ps(pairs01, pairs23), _mm_movehl_ps(pairs23, pairs01), taps.frac);
 }
 
-/// Whether the processor runs the eight-lane reads below (AVX2); checked once.
-bool eightLanesAvailable() noexcept;  // [any thread]
-
 /// Slots and weights of eight interpolated reads at write slots firstWrite ... firstWrite + 7.
 /// usable is false unless every sweep lies in the bounds of EightLaneBounds and no lane's two
 /// slots straddle the end of the ring; the other members are then meaningless.

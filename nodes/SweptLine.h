@@ -10,6 +10,7 @@
 #include "SweepOscillators.h"
 #include "audio/CircularBuffer.h"
 #include "audio/LFO.h"
+#include "audio/Processor.h"
 #include "audio/SweptRead.h"
 
 // The delay-line pass of the chorus, flanger and vibrato: one channel's line read at swept
@@ -132,8 +133,7 @@ void sweptStraightRun(const SweptLines& set, std::uint32_t offset, int firstWrit
                       std::uint32_t count, float baseDelay, const Mix& mix) noexcept {
     std::uint32_t grouped = 0;
 #if defined(ORVANE_SWEPT_READ_SIMD)
-    if (audio::simd::eightLanesAvailable())
-        grouped = sweptGroups8(set, offset, firstWrite, sweep, count, baseDelay, mix);
+    if (audio::processorHasAvx2()) grouped = sweptGroups8(set, offset, firstWrite, sweep, count, baseDelay, mix);
 #endif
     for (std::uint32_t c = 0; c < set.count; ++c) {
         audio::CircularBuffer& line = set.lines[c];
