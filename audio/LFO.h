@@ -32,7 +32,7 @@ public:
 
     /// count steps at once, output i being what the i-th process() call would return with the
     /// parameters unchanged: they are loaded once per piece of maxStepsAtOnce steps. The phases
-    /// run first and the sines after, so that the sines go four at a time.
+    /// run first and the sines after, so that the sines go several at a time.
     void process(int sampleRate, float* output, unsigned int count) noexcept;  // [audio thread]
 
     /// Steps process(sampleRate, ...) takes at once; longer runs go in pieces of this size.
