@@ -48,6 +48,8 @@ TEST(OVAnyTest, NumbersConvertOnlyWhereTheValueIsKeptExactly) {
     expectConversion<int>(OVAny(-5), -5, "int");
     expectConversion<int>(OVAny(-2.0f), -2, "int");
     expectConversion<int>(OVAny(2147483648u), std::nullopt, "int");
+    expectConversion<int>(OVAny(-2147483648.0f), std::numeric_limits<int>::min(), "int");
+    expectConversion<int>(OVAny(-2147483904.0f), std::nullopt, "int");
     expectConversion<int>(OVAny(nan), std::nullopt, "int");
     expectConversion<float>(OVAny(16777216), 16777216.0f, "float");
     expectConversion<float>(OVAny(-7), -7.0f, "float");
