@@ -13,9 +13,10 @@
 #include "audio/Processor.h"
 #include "audio/SweptRead.h"
 
-// The delay-line pass of the chorus, flanger and vibrato: one channel's line read at swept
-// positions, in place on that channel's samples. A Mix says what enters the line and what
-// leaves as output; writesFirst puts the sample into the line before the read.
+// The delay-line pass of the chorus, flanger and vibrato: a channel's line read at swept
+// positions, in place on that channel's samples (the vibrato's lines, which share one sweep,
+// side by side). A Mix says what enters the line and what leaves as output; writesFirst puts
+// the sample into the line before the read.
 namespace orvane::extensions::audioeffects {
 
 /// Longest piece the nodes hand to runSweptLine at once: one oscillator piece.
