@@ -26,7 +26,7 @@ const char* const prefixes =
     "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
     "@prefix units: <http://lv2plug.in/ns/extensions/units#> .\n\n";
 
-std::string quoted(const std::string& text) {
+std::string quoted(std::string_view text) {
     std::string out = "\"";
     for (char c : text) {
         if (c == '"' || c == '\\') out += '\\';
@@ -63,17 +63,19 @@ void writeAudioPort(std::ostream& out, const PluginType& type, bool input, std::
 }
 
 void writeControlPort(std::ostream& out, const ControlPort& port, std::uint32_t index) {
+    const orvane::lv2::EffectParameter& parameter = port.parameter;
+    const bool integer = port.integer();
     out << "\t\ta lv2:InputPort , lv2:ControlPort ;\n"
         << "\t\tlv2:index " << index << " ;\n"
-        << "\t\tlv2:symbol " << quoted(port.symbol) << " ;\n"
-        << "\t\tlv2:name " << quoted(port.name) << " ;\n"
-        << "\t\trdfs:comment " << quoted(port.comment) << " ;\n"
-        << "\t\tlv2:default " << number(port.defaultValue, port.integer) << " ;\n"
-        << "\t\tlv2:minimum " << number(port.minimum, port.integer) << " ;\n"
-        << "\t\tlv2:maximum " << number(port.maximum, port.integer);
-    if (port.integer) out << " ;\n\t\tlv2:portProperty lv2:integer";
-    if (port.control == orvane::lv2::Control::Enabled) out << " ;\n\t\tlv2:designation lv2:enabled";
-    if (!port.unit.empty()) out << " ;\n\t\tunits:unit units:" << port.unit;
+        << "\t\tlv2:symbol " << quoted(parameter.name) << " ;\n"
+        << "\t\tlv2:name " << quoted(parameter.label) << " ;\n"
+        << "\t\trdfs:comment " << quoted(parameter.description) << " ;\n"
+        << "\t\tlv2:default " << number(parameter.defaultValue, integer) << " ;\n"
+        << "\t\tlv2:minimum " << number(parameter.minimum, integer) << " ;\n"
+        << "\t\tlv2:maximum " << number(parameter.maximum, integer);
+    if (integer) out << " ;\n\t\tlv2:portProperty lv2:integer";
+    if (parameter.name == "enabled") out << " ;\n\t\tlv2:designation lv2:enabled";
+    if (!port.unit().empty()) out << " ;\n\t\tunits:unit units:" << port.unit();
     out << "\n";
 }
 
@@ -89,7 +91,7 @@ std::string pluginTurtle(const PluginType& type, const std::string& license) {
             << "\trdfs:label \"Output\" ;\n\tpg:source <" << uri << "#in> .\n\n";
     }
     out << "<" << uri << ">\n"
-        << "\ta lv2:Plugin , lv2:" << type.pluginClass << " ;\n"
+        << "\ta lv2:Plugin , lv2:" << type.kind.pluginClass << " ;\n"
         << "\tdoap:name " << quoted(type.name) << " ;\n"
         << "\trdfs:comment " << quoted(type.comment) << " ;\n"
         << "\tdoap:license <" << license << "> ;\n"

@@ -30,15 +30,31 @@ class Instance {
 public:
     Instance(const PluginType& type, std::uint32_t sampleRate)
         : type(type),
-          node(makeNode(type.kind)),
+          sampleRate(sampleRate),
+          node(type.makeNode()),
           block(type.kind.channels, pieceFrames, sampleRate),
           controls(type.controls.size(), nullptr),
           applied(type.controls.size(), std::numeric_limits<float>::quiet_NaN()) {}
 
-    bool agreeFormat(std::uint32_t sampleRate) {
+    bool agreeFormat() {
         AudioBusFormat input{sampleRate, type.kind.channels, pieceFrames};
         AudioBusFormat output{};
         return node->setBusFormat(input, output);
+    }
+
+    /// Leaves the instance as if it had no history: the nodes never clear their lines, so
+    /// a node that has run is replaced by a fresh one, which the next run() gives every
+    /// control. Out of memory, the old node stays.
+    void reset() noexcept {
+        if (!hasRun) return;
+        try {
+            std::unique_ptr<SingleBusAudioProcessorNode> fresh = type.makeNode();
+            std::swap(node, fresh);
+            agreeFormat();
+            std::fill(applied.begin(), applied.end(), std::numeric_limits<float>::quiet_NaN());
+            hasRun = false;
+        } catch (const std::exception&) {
+        }
     }
 
     void connect(std::uint32_t port, void* data) noexcept {
@@ -54,6 +70,7 @@ public:
 
     void run(std::uint32_t frames) noexcept {
         applyControls();
+        hasRun = true;
         const std::uint32_t channels = type.kind.channels;
         for (std::uint32_t done = 0; done < frames;) {
             const std::uint32_t piece = std::min(pieceFrames, frames - done);
@@ -79,22 +96,24 @@ public:
 private:
     void applyControls() noexcept {
         for (std::size_t i = 0; i < controls.size(); ++i) {
-            const ControlPort& port = type.controls[i];
-            const float value = clampControl(port, controls[i] ? *controls[i] : port.defaultValue);
+            const EffectParameter& parameter = type.controls[i].parameter;
+            const float value = clampControl(parameter, controls[i] ? *controls[i] : parameter.defaultValue);
             // Bit patterns: the first run always applies (applied starts as NaN).
             if (std::bit_cast<std::uint32_t>(value) == std::bit_cast<std::uint32_t>(applied[i])) continue;
-            applyControl(*node, type.kind.effect, port.control, value);
+            parameter.set(*node, parameter.fromNumber(value));
             applied[i] = value;
         }
     }
 
     const PluginType& type;
+    const std::uint32_t sampleRate;
     std::unique_ptr<SingleBusAudioProcessorNode> node;
     AudioBuffer<float> block;
     std::array<const float*, 2> inputs{};
     std::array<float*, 2> outputs{};
     std::vector<const float*> controls;
     std::vector<float> applied;
+    bool hasRun = false;
 };
 
 LV2_Handle instantiate(const LV2_Descriptor* descriptor, double sampleRate, const char*,
@@ -107,7 +126,7 @@ LV2_Handle instantiate(const LV2_Descriptor* descriptor, double sampleRate, cons
         for (const PluginType& type : pluginTypes()) {
             if (type.kind.uri != descriptor->URI) continue;
             auto instance = std::make_unique<Instance>(type, rate);
-            if (!instance->agreeFormat(rate)) return nullptr;
+            if (!instance->agreeFormat()) return nullptr;
             return instance.release();
         }
     } catch (const std::exception&) {
@@ -120,7 +139,7 @@ void connectPort(LV2_Handle handle, uint32_t port, void* data) noexcept {
     static_cast<Instance*>(handle)->connect(port, data);
 }
 
-void activate(LV2_Handle) noexcept {}
+void activate(LV2_Handle handle) noexcept { static_cast<Instance*>(handle)->reset(); }
 
 void run(LV2_Handle handle, uint32_t frames) noexcept { static_cast<Instance*>(handle)->run(frames); }
 

@@ -8,72 +8,66 @@
 #include <vector>
 
 #include "host/SingleBusAudioProcessorNode.h"
+#include "nodes/EffectParameters.h"
 
 // What the LV2 bundle offers: nine plugins over the five effect nodes. The plugin and the
-// Turtle generator both read this catalogue, so the port descriptions cannot drift from
-// what run() does; defaults come from freshly made nodes, the delay ranges from the
-// ping-pong delay's property record.
+// Turtle generator both read this catalogue, and it reads the effects' parameter table, so
+// the port descriptions cannot drift from what run() does.
 namespace orvane::lv2 {
 
-enum class Effect { Delay, PingPongDelay, Chorus, Flanger, Vibrato };
-enum class Control { Enabled, DelayMs, DryMix, WetMix, FeedbackLevel, SweepWidth, Frequency };
+using extensions::audioeffects::EffectDescription;
+using extensions::audioeffects::EffectParameter;
 
 /// One plugin as lv2_descriptor() names it: cheap, known without building any node.
 struct PluginKind {
     std::string_view uri;
-    std::string_view label;  // also the name of its Turtle file
-    Effect effect;
-    std::uint32_t channels;  // 1 or 2
+    std::string_view label;        // also the name of its Turtle file
+    std::string_view effect;       // the node type
+    std::uint32_t channels;        // 1 or 2
+    std::string_view pluginClass;  // local name in the LV2 core vocabulary
 };
 
 inline constexpr std::array<PluginKind, 9> pluginKinds{{
-    {"urn:orvane:audioeffects:Delay", "Delay", Effect::Delay, 2},
-    {"urn:orvane:audioeffects:PingPongDelay", "PingPongDelay", Effect::PingPongDelay, 2},
-    {"urn:orvane:audioeffects:Chorus", "Chorus", Effect::Chorus, 2},
-    {"urn:orvane:audioeffects:Flanger", "Flanger", Effect::Flanger, 2},
-    {"urn:orvane:audioeffects:Vibrato", "Vibrato", Effect::Vibrato, 2},
-    {"urn:orvane:audioeffects:DelayMono", "DelayMono", Effect::Delay, 1},
-    {"urn:orvane:audioeffects:ChorusMono", "ChorusMono", Effect::Chorus, 1},
-    {"urn:orvane:audioeffects:FlangerMono", "FlangerMono", Effect::Flanger, 1},
-    {"urn:orvane:audioeffects:VibratoMono", "VibratoMono", Effect::Vibrato, 1},
+    {"urn:orvane:audioeffects:Delay", "Delay", "Delay", 2, "DelayPlugin"},
+    {"urn:orvane:audioeffects:PingPongDelay", "PingPongDelay", "PingPongDelay", 2, "DelayPlugin"},
+    {"urn:orvane:audioeffects:Chorus", "Chorus", "Chorus", 2, "ChorusPlugin"},
+    {"urn:orvane:audioeffects:Flanger", "Flanger", "Flanger", 2, "FlangerPlugin"},
+    {"urn:orvane:audioeffects:Vibrato", "Vibrato", "Vibrato", 2, "ModulatorPlugin"},
+    {"urn:orvane:audioeffects:DelayMono", "DelayMono", "Delay", 1, "DelayPlugin"},
+    {"urn:orvane:audioeffects:ChorusMono", "ChorusMono", "Chorus", 1, "ChorusPlugin"},
+    {"urn:orvane:audioeffects:FlangerMono", "FlangerMono", "Flanger", 1, "FlangerPlugin"},
+    {"urn:orvane:audioeffects:VibratoMono", "VibratoMono", "Vibrato", 1, "ModulatorPlugin"},
 }};
 
+/// One control port: a parameter of the table, with LV2's view of it.
 struct ControlPort {
-    Control control;
-    std::string symbol;  // the parameter's name, as orvane-fx and the nodes know it
-    std::string name;
-    std::string comment;
-    float minimum;
-    float maximum;
-    float defaultValue;
-    bool integer;
-    std::string unit;  // local name in the LV2 units vocabulary; empty for none
+    const EffectParameter& parameter;
+
+    bool integer() const { return parameter.kind != extensions::audioeffects::ParameterKind::Float; }
+    /// Local name in the LV2 units vocabulary; empty for none.
+    std::string_view unit() const;
 };
 
 struct PluginType {
     PluginKind kind;
+    const EffectDescription& effect;
     std::string name;
     std::string comment;
-    std::string pluginClass;  // local name in the LV2 core vocabulary
     std::vector<ControlPort> controls;
 
     /// Audio ports come first: inputs, then outputs; the controls follow in order.
     std::uint32_t firstControlIndex() const { return 2 * kind.channels; }
     /// Audio port symbols: in_l, in_r / out_l, out_r, or in / out for mono.
     std::string audioSymbol(bool input, std::uint32_t channel) const;
+    /// A fresh node of the plugin's effect and channel count, at its defaults.
+    std::unique_ptr<SingleBusAudioProcessorNode> makeNode() const { return effect.create(kind.channels); }
 };
 
 /// The nine plugins in the order of pluginKinds, built on first use.
 const std::vector<PluginType>& pluginTypes();
 
-/// A node of the plugin's effect and channel count, at its defaults.
-std::unique_ptr<SingleBusAudioProcessorNode> makeNode(const PluginKind& kind);
-
 /// What a host's control value means: NaN is the default, anything else is limited to
 /// the range, and integer ports take the nearest whole number.
-float clampControl(const ControlPort& port, float value) noexcept;
-
-/// Hands a value clampControl() answered to the node (made by makeNode for that effect).
-void applyControl(SingleBusAudioProcessorNode& node, Effect effect, Control control, float value) noexcept;
+float clampControl(const EffectParameter& parameter, float value) noexcept;
 
 }  // namespace orvane::lv2

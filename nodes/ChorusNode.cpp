@@ -1,5 +1,6 @@
 #include "ChorusNode.h"
 
+#include "EffectParameters.h"
 #include "EffectSupport.h"
 #include "SweptLine.h"
 
@@ -7,12 +8,13 @@ namespace orvane::extensions::audioeffects {
 
 class ORVANE_AUDIOEFFECTS_HIDDEN ChorusNode::Internals {
 public:
-    explicit Internals(std::uint32_t channels) : delayLines(channels), oscillators(channels, 0.2f) {}
+    explicit Internals(std::uint32_t channels)
+        : delayLines(channels), oscillators(channels, defaultOf<float>(chorusParameters, "frequency")) {}
 
     DelayLineBank delayLines;
     SweepOscillators oscillators;
-    AtomicParameter<bool> isEnabled{true};
-    AtomicParameter<float> sweepWidth{0.025f};
+    AtomicParameter<bool> isEnabled{defaultOf<bool>(chorusParameters, "enabled")};
+    AtomicParameter<float> sweepWidth{defaultOf<float>(chorusParameters, "sweepWidth")};
     const float wetMix = 0.8f;
     static constexpr float baseDelay = 1002.0f;
 };

@@ -5,6 +5,7 @@
 #include "AtomicParameter.h"
 #include "DelayLineBank.h"
 #include "DenormalGuard.h"
+#include "EffectParameters.h"
 #include "EffectSupport.h"
 
 namespace orvane::extensions::audioeffects {
@@ -14,11 +15,11 @@ public:
     explicit Internals(std::uint32_t channels) : numberOfChannels(channels), delayLines(channels) {}
 
     const std::uint32_t numberOfChannels;
-    AtomicParameter<bool> isEnabled{true};
-    AtomicParameter<float> dryMix{0.7f};
-    AtomicParameter<float> wetMix{0.3f};
-    AtomicParameter<unsigned int> delayMs{200};
-    AtomicParameter<float> feedbackLevel{0.2f};
+    AtomicParameter<bool> isEnabled{defaultOf<bool>(delayParameters, "enabled")};
+    AtomicParameter<float> dryMix{defaultOf<float>(delayParameters, "dryMix")};
+    AtomicParameter<float> wetMix{defaultOf<float>(delayParameters, "wetMix")};
+    AtomicParameter<unsigned int> delayMs{defaultOf<unsigned int>(delayParameters, "delayMs")};
+    AtomicParameter<float> feedbackLevel{defaultOf<float>(delayParameters, "feedbackLevel")};
     std::uint32_t lastDelayMs = 0;
     DelayLineBank delayLines;
 };

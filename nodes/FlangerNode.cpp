@@ -1,5 +1,6 @@
 #include "FlangerNode.h"
 
+#include "EffectParameters.h"
 #include "EffectSupport.h"
 #include "SweptLine.h"
 
@@ -7,12 +8,13 @@ namespace orvane::extensions::audioeffects {
 
 class ORVANE_AUDIOEFFECTS_HIDDEN FlangerNode::Internals {
 public:
-    explicit Internals(std::uint32_t channels) : delayLines(channels), oscillators(channels, 0.4f) {}
+    explicit Internals(std::uint32_t channels)
+        : delayLines(channels), oscillators(channels, defaultOf<float>(flangerParameters, "frequency")) {}
 
     DelayLineBank delayLines;
     SweepOscillators oscillators;
-    AtomicParameter<bool> isEnabled{true};
-    AtomicParameter<float> sweepWidth{0.005f};
+    AtomicParameter<bool> isEnabled{defaultOf<bool>(flangerParameters, "enabled")};
+    AtomicParameter<float> sweepWidth{defaultOf<float>(flangerParameters, "sweepWidth")};
     const float wetMix = 0.8f;
     const float feedbackLevel = 0.6f;
     static constexpr float baseDelay = 2.0f;

@@ -5,6 +5,7 @@
 
 #include "AtomicParameter.h"
 #include "DenormalGuard.h"
+#include "EffectParameters.h"
 #include "EffectSupport.h"
 #include "metadata/Vocabulary.h"
 
@@ -14,13 +15,26 @@ namespace {
 
 constexpr std::uint32_t lineLength = 48000;
 
-OVAnyMap numberProperty(const char* description, const std::string& type, OVAny defaultValue, OVAny min, OVAny max) {
-    return OVAnyMap{{PROPERTY_FIELD_DESCRIPTION, description},
-                    {PROPERTY_FIELD_TYPE, type},
-                    {PROPERTY_FIELD_DEFAULT_VALUE, std::move(defaultValue)},
-                    {PROPERTY_FIELD_MIN_VALUE, std::move(min)},
-                    {PROPERTY_FIELD_MAX_VALUE, std::move(max)},
-                    {PROPERTY_FIELD_READ_ONLY, false}};
+// A host property record: four entries for a switch, six for a number, no unit entry; the
+// numbers in the type the record states (an int's bounds as signed int).
+OVAnyMap propertyRecord(const EffectParameter& parameter) {
+    const auto value = [&parameter](float number) {
+        return parameter.kind == ParameterKind::Int ? OVAny(static_cast<int>(number)) : OVAny(number);
+    };
+    const std::string& type = parameter.kind == ParameterKind::Boolean ? PROPERTY_TYPE_BOOLEAN
+                              : parameter.kind == ParameterKind::Int   ? PROPERTY_TYPE_INT
+                                                                       : PROPERTY_TYPE_FLOAT;
+    OVAnyMap record{{PROPERTY_FIELD_DESCRIPTION, std::string(parameter.description)}, {PROPERTY_FIELD_TYPE, type}};
+    if (parameter.kind == ParameterKind::Boolean) {
+        record.set(PROPERTY_FIELD_READ_ONLY, false);
+        record.set(PROPERTY_FIELD_DEFAULT_VALUE, parameter.defaultValue != 0.0f);
+        return record;
+    }
+    record.set(PROPERTY_FIELD_DEFAULT_VALUE, value(parameter.defaultValue));
+    record.set(PROPERTY_FIELD_MIN_VALUE, value(parameter.minimum));
+    record.set(PROPERTY_FIELD_MAX_VALUE, value(parameter.maximum));
+    record.set(PROPERTY_FIELD_READ_ONLY, false);
+    return record;
 }
 
 }  // namespace
@@ -33,11 +47,11 @@ public:
     std::unique_ptr<float[]> leftBuffer = std::make_unique<float[]>(lineLength);
     std::unique_ptr<float[]> rightBuffer = std::make_unique<float[]>(lineLength);
     std::uint32_t position = 0;  // read and written in the same frame, so one index serves both
-    AtomicParameter<bool> isEnabled{true};
-    AtomicParameter<unsigned int> delayMs{200};
-    AtomicParameter<float> dryMix{0.7f};
-    AtomicParameter<float> wetMix{0.3f};
-    AtomicParameter<float> feedbackLevel{0.2f};
+    AtomicParameter<bool> isEnabled{defaultOf<bool>(pingPongDelayParameters, "enabled")};
+    AtomicParameter<unsigned int> delayMs{defaultOf<unsigned int>(pingPongDelayParameters, "delayMs")};
+    AtomicParameter<float> dryMix{defaultOf<float>(pingPongDelayParameters, "dryMix")};
+    AtomicParameter<float> wetMix{defaultOf<float>(pingPongDelayParameters, "wetMix")};
+    AtomicParameter<float> feedbackLevel{defaultOf<float>(pingPongDelayParameters, "feedbackLevel")};
 };
 
 PingPongDelayNode::PingPongDelayNode(const OVAnyMap&) : internals(std::make_unique<Internals>()) {
@@ -49,22 +63,8 @@ PingPongDelayNode::~PingPongDelayNode() = default;
 NodeTypeInfo PingPongDelayNode::getNodeTypeInfo() {
     NodeTypeInfo info = describeEffect("PingPongDelay", "Ping Pong Delay",
                                        "Applies a ping pong delay effect to the input audio signal.");
-    info.properties.set("enabled",
-                        OVAnyMap{{PROPERTY_FIELD_DESCRIPTION, "Enable or disable the ping-pong delay effect."},
-                                 {PROPERTY_FIELD_TYPE, PROPERTY_TYPE_BOOLEAN},
-                                 {PROPERTY_FIELD_READ_ONLY, false},
-                                 {PROPERTY_FIELD_DEFAULT_VALUE, true}});
-    info.properties.set("delayMs", numberProperty("The delay time in milliseconds.", PROPERTY_TYPE_INT, 200, 1, 1000));
-    info.properties.set("dryMix",
-                        numberProperty("Level of the dry signal. 0 means no dry signal, 1 means maximum dry signal.",
-                                       PROPERTY_TYPE_FLOAT, 0.7f, 0.0f, 1.0f));
-    info.properties.set("wetMix",
-                        numberProperty("Level of the wet signal. 0 means no wet signal, 1 means maximum wet signal.",
-                                       PROPERTY_TYPE_FLOAT, 0.3f, 0.0f, 1.0f));
-    info.properties.set(
-        "feedbackLevel",
-        numberProperty("The feedback level of the delay. 0 means no feedback, 1 means maximum feedback.",
-                       PROPERTY_TYPE_FLOAT, 0.2f, 0.0f, 0.99f));
+    for (const EffectParameter& parameter : pingPongDelayParameters)
+        info.properties.set(std::string(parameter.name), propertyRecord(parameter));
     return info;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "EffectParameters.h"
 #include "SweptLine.h"
 
 namespace orvane::extensions::audioeffects {
@@ -9,15 +10,15 @@ namespace orvane::extensions::audioeffects {
 class ORVANE_AUDIOEFFECTS_HIDDEN VibratoNode::Internals {
 public:
     explicit Internals(std::uint32_t channels) : delayLines(channels) {
-        oscillator.setFrequency(4.0f);
+        oscillator.setFrequency(defaultOf<float>(vibratoParameters, "frequency"));
         oscillator.setAmplitude(0.5f);
         oscillator.setOffset(0.5f);
     }
 
     audio::LFO oscillator;
     DelayLineBank delayLines;
-    AtomicParameter<bool> isEnabled{true};
-    AtomicParameter<float> sweepWidth{0.01f};
+    AtomicParameter<bool> isEnabled{defaultOf<bool>(vibratoParameters, "enabled")};
+    AtomicParameter<float> sweepWidth{defaultOf<float>(vibratoParameters, "sweepWidth")};
     static constexpr float baseDelay = 1.0f;
 };
 

@@ -43,10 +43,18 @@ TEST(LoadExtensionTest, LoadingRegistersTheAudioEffectsExtensionOnce) {
         EXPECT_EQ(again.value(), loaded.value());
     }
     EXPECT_EQ(manager.getExtensions(), after);
-
     const std::shared_ptr<NodeFactory> factory = extension->getNodeFactory();
     ASSERT_NE(factory, nullptr);
     EXPECT_EQ(factory->getNodeTypes().size(), 5u);
+
+    // A second library answers its own extension, and each library keeps answering its own.
+    auto other = manager.loadLibrary(ORVANE_OTHER_EXTENSION_LIBRARY);
+    ASSERT_TRUE(other.ok()) << other.error();
+    ASSERT_EQ(other.value().size(), 1u);
+    EXPECT_EQ(other.value().front()->getName(), "Other");
+    EXPECT_EQ(manager.getExtensions().size(), before.size() + 2);
+    EXPECT_EQ(manager.loadLibrary(extensionLibrary).value(), loaded.value());
+    EXPECT_EQ(manager.loadLibrary(ORVANE_OTHER_EXTENSION_LIBRARY).value(), other.value());
 }
 
 // A missing file fails with the loader's message; a library that registers nothing is

@@ -13,8 +13,7 @@ const json& named(const json& array, const std::string& name) {
     throw std::runtime_error("no entry named " + name);
 }
 
-// Ranges come from the type description, which only the ping-pong delay has; help and the plain
-// list go to stdout.
+// Ranges and defaults as the effects' table offers them; the plain list goes to stdout.
 TEST(ListTool, JsonHoldsTheFiveTypesWithTheirNodesDefaults) {
     const ToolRun run = runTool({"list", "--json"});
     ASSERT_EQ(run.status, 0) << run.err;
@@ -28,7 +27,7 @@ TEST(ListTool, JsonHoldsTheFiveTypesWithTheirNodesDefaults) {
     EXPECT_EQ(pingPong.at("categories"), (json{"Audio Processing", "Effects"}));
     const json& delayMs = named(pingPong.at("parameters"), "delayMs");
     EXPECT_TRUE(delayMs.at("min") == 1 && delayMs.at("max") == 1000) << delayMs;
-    EXPECT_FALSE(named(named(types, "AudioEffects.Delay").at("parameters"), "delayMs").contains("min"));
+    EXPECT_EQ(named(named(types, "AudioEffects.Flanger").at("parameters"), "sweepWidth").at("max"), 0.02);
     for (EffectType type : allEffectTypes) {
         const auto node = makeEffect(type, 2);
         const json& parameters = named(types, "AudioEffects." + std::string(effectName(type))).at("parameters");
@@ -37,6 +36,10 @@ TEST(ListTool, JsonHoldsTheFiveTypesWithTheirNodesDefaults) {
             const json& value = named(parameters, name).at("default");
             const char* kind = name == "enabled" ? "boolean" : name == "delayMs" ? "int" : "float";
             EXPECT_EQ(named(parameters, name).at("type"), kind) << name;
+            // Every number offers a range that holds its default; a switch has none.
+            const json& entry = named(parameters, name);
+            EXPECT_EQ(entry.contains("min") && entry.contains("max"), !value.is_boolean()) << entry;
+            if (!value.is_boolean()) EXPECT_TRUE(entry["min"] <= value && value <= entry["max"]) << entry;
             EXPECT_EQ(static_cast<float>(value.is_boolean() ? value.get<bool>() : value.get<double>()),
                       static_cast<float>(getParameter(*node, type, name)))
                 << effectName(type) << "." << name;

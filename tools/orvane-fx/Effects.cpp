@@ -2,22 +2,16 @@
 
 #include <charconv>
 #include <limits>
-#include <type_traits>
 
 #include "StrictNumber.h"
 #include "Tool.h"
 #include "host/ExtensionManager.h"
-#include "metadata/Vocabulary.h"
-#include "nodes/ChorusNode.h"
-#include "nodes/DelayNode.h"
-#include "nodes/FlangerNode.h"
-#include "nodes/VibratoNode.h"
 
 namespace orvane::tools {
 
 namespace {
 
-using namespace extensions::audioeffects;
+using extensions::audioeffects::ParameterKind;
 
 std::string joined(const std::vector<std::string>& items, const char* last = ", ") {
     std::string text;
@@ -26,110 +20,13 @@ std::string joined(const std::vector<std::string>& items, const char* last = ", 
     return text.empty() ? "none" : text;
 }
 
-// The value as T, or nothing when it is of another type.
-template <typename T>
-std::optional<T> as(const OVAny& value) {
-    try {
-        return OVAny::convert<T>(value);
-    } catch (const OVAnyConversionError&) {
-        return std::nullopt;
-    }
-}
-
-std::optional<ParameterValue> as(const OVAny& value, std::size_t kind) {
-    if (kind == 0) return as<bool>(value);
-    if (kind == 1) return as<unsigned int>(value);
-    return as<float>(value);
-}
-
-template <typename T>
-std::optional<T> field(const OVAnyMap& description, const std::string& key) {
-    return description.hasKey(key) ? as<T>(description.at(key)) : std::nullopt;
-}
-
-std::optional<ParameterValue> bound(const OVAnyMap& description, const std::string& key, std::size_t kind) {
-    return description.hasKey(key) ? as(description.at(key), kind) : std::nullopt;
-}
-
-// A type that lists properties is served through getValue/setValue, as a host would.
-std::vector<Parameter> fromProperties(const NodeTypeInfo& info, Node& node) {
-    std::vector<Parameter> parameters;
-    for (const auto& [name, entry] : info.properties) {
-        const OVAnyMap description = as<OVAnyMap>(entry).value_or(OVAnyMap{});
-        const std::string type = field<std::string>(description, PROPERTY_FIELD_TYPE).value_or("");
-        const std::size_t kind = type == PROPERTY_TYPE_BOOLEAN ? 0 : type == PROPERTY_TYPE_INT ? 1 : 2;
-        if ((kind == 2 && type != PROPERTY_TYPE_FLOAT) ||
-            field<bool>(description, PROPERTY_FIELD_READ_ONLY).value_or(false) || !node.hasProperty(name))
-            continue;
-        Node* target = &node;
-        auto read = [target, name = name, kind] {
-            const Result<OVAny> value = target->getValue(name);
-            if (!value) throw ToolError("cannot read parameter " + name + ": " + value.error());
-            return as(value.value(), kind).value();
-        };
-        auto write = [target, name = name](const ParameterValue& value) {
-            return target->setValue(name, std::visit([](auto held) { return OVAny(held); }, value)).error();
-        };
-        parameters.push_back({name, kind, field<std::string>(description, PROPERTY_FIELD_DESCRIPTION).value_or(""),
-                              bound(description, PROPERTY_FIELD_MIN_VALUE, kind),
-                              bound(description, PROPERTY_FIELD_MAX_VALUE, kind), read, write});
-    }
-    return parameters;
-}
-
-// The extension's other nodes publish no properties: their accessors are all there is.
-template <typename T, typename NodeClass>
-Parameter accessor(NodeClass& node, const char* name, const char* description, T (NodeClass::*get)(),
-                   void (NodeClass::*set)(T)) {
-    const std::size_t kind = std::is_same_v<T, bool> ? 0 : std::is_same_v<T, unsigned int> ? 1 : 2;
-    return {name,
-            kind,
-            description,
-            std::nullopt,
-            std::nullopt,
-            [&node, get] { return ParameterValue((node.*get)()); },
-            [&node, set](const ParameterValue& value) {
-                (node.*set)(std::get<T>(value));
-                return std::string();
-            }};
-}
-
-template <typename SweepNode>
-std::vector<Parameter> sweepParameters(SweepNode& node) {
-    return {accessor(node, "enabled", "Turns the effect on or off; off passes the input through.",
-                     &SweepNode::getIsEnabled, &SweepNode::setIsEnabled),
-            accessor(node, "sweepWidth", "Depth of the delay-time sweep in seconds.", &SweepNode::getSweepWidth,
-                     &SweepNode::setSweepWidth),
-            accessor(node, "frequency", "Rate of the delay-time sweep in Hz.", &SweepNode::getFrequency,
-                     &SweepNode::setFrequency)};
-}
-
-std::vector<Parameter> describe(const NodeTypeInfo& info, Node& node) {
-    if (!info.properties.empty()) return fromProperties(info, node);
-    if (auto* delay = dynamic_cast<DelayNode*>(&node))
-        return {accessor(*delay, "enabled", "Turns the effect on or off; off passes the input through.",
-                         &DelayNode::getIsEnabled, &DelayNode::setIsEnabled),
-                accessor(*delay, "delayMs", "The delay time in milliseconds.", &DelayNode::getDelayMs,
-                         &DelayNode::setDelayMs),
-                accessor(*delay, "dryMix", "Gain of the input in the output.", &DelayNode::getDryMix,
-                         &DelayNode::setDryMix),
-                accessor(*delay, "wetMix", "Gain of the delayed signal in the output.", &DelayNode::getWetMix,
-                         &DelayNode::setWetMix),
-                accessor(*delay, "feedbackLevel", "Share of the delayed signal fed back into the delay line.",
-                         &DelayNode::getFeedbackLevel, &DelayNode::setFeedbackLevel)};
-    if (auto* chorus = dynamic_cast<ChorusNode*>(&node)) return sweepParameters(*chorus);
-    if (auto* flanger = dynamic_cast<FlangerNode*>(&node)) return sweepParameters(*flanger);
-    if (auto* vibrato = dynamic_cast<VibratoNode*>(&node)) return sweepParameters(*vibrato);
-    return {};
-}
-
-std::optional<ParameterValue> parse(std::size_t kind, const std::string& text) {
-    if (kind == 0) {
+std::optional<ParameterValue> parse(ParameterKind kind, const std::string& text) {
+    if (kind == ParameterKind::Boolean) {
         if (text == "true" || text == "1") return true;
         if (text == "false" || text == "0") return false;
         return std::nullopt;
     }
-    if (kind == 1) {
+    if (kind == ParameterKind::Int) {
         const auto number = StrictNumber::wholeNumber(text, std::numeric_limits<unsigned int>::max());
         return number ? std::optional<ParameterValue>(static_cast<unsigned int>(*number)) : std::nullopt;
     }
@@ -139,7 +36,9 @@ std::optional<ParameterValue> parse(std::size_t kind, const std::string& text) {
 
 }  // namespace
 
-const char* kindName(std::size_t kind) { return kind == 0 ? "boolean" : kind == 1 ? "int" : "float"; }
+const char* kindName(ParameterKind kind) {
+    return kind == ParameterKind::Boolean ? "boolean" : kind == ParameterKind::Int ? "int" : "float";
+}
 
 std::string formatValue(const ParameterValue& value) {
     if (const bool* flag = std::get_if<bool>(&value)) return *flag ? "true" : "false";
@@ -150,19 +49,17 @@ std::string formatValue(const ParameterValue& value) {
 
 void Effect::set(const std::string& name, const std::string& text) {
     std::vector<std::string> names;
-    for (const Parameter& parameter : parameters) {
-        names.push_back(parameter.name);
+    for (const EffectParameter& parameter : parameters) {
+        names.emplace_back(parameter.name);
         if (parameter.name != name) continue;
         const std::optional<ParameterValue> value = parse(parameter.kind, text);
         if (!value) {
             const char* accepted[] = {"true, false, 1 or 0", "a whole number from 0 to 4294967295",
                                       "a finite decimal number such as 0.25"};
             throw ToolError(info.type + ": the value '" + text + "' of parameter " + name + " does not parse; " + name +
-                            " takes " + accepted[parameter.kind]);
+                            " takes " + accepted[static_cast<std::size_t>(parameter.kind)]);
         }
-        const std::string refusal = parameter.write(*value);
-        if (!refusal.empty())
-            throw ToolError(info.type + ": parameter " + name + " refused '" + text + "': " + refusal);
+        parameter.set(*processor(), *value);
         return;
     }
     throw ToolError(info.type + " has no parameter '" + name + "'; its parameters are " + joined(names));
@@ -190,7 +87,11 @@ Effect Catalogue::create(const std::string& typeName) const {
         auto created = factory->createNode(info.getFQTypeName(), {});
         if (!created) throw ToolError("cannot create effect '" + typeName + "': " + created.error());
         Effect effect{info, std::move(created.value()), {}};
-        effect.parameters = describe(info, *effect.node);
+        // The table describes this extension's own types; another's are run without parameters.
+        const EffectDescription* described = info.nodeNamespace == extension->getName() && effect.processor()
+                                                 ? extensions::audioeffects::findEffect(info.type)
+                                                 : nullptr;
+        if (described) effect.parameters = described->parameters;
         return effect;
     }
     const std::string example = types.empty() ? "" : " (or full names such as " + types.front().getFQTypeName() + ")";

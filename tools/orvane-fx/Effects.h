@@ -1,47 +1,39 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
-#include <optional>
+#include <span>
 #include <string>
-#include <variant>
 #include <vector>
 
 #include "host/Extension.h"
 #include "host/NodeFactory.h"
 #include "host/SingleBusAudioProcessorNode.h"
 #include "metadata/NodeTypeInfo.h"
+#include "nodes/EffectParameters.h"
 
 namespace orvane::tools {
 
-/// A parameter value; the index is its kind: 0 boolean, 1 int, 2 float.
-using ParameterValue = std::variant<bool, unsigned int, float>;
-
-/// One settable parameter bound to one node, through its host properties or its accessors.
-struct Parameter {
-    std::string name;
-    std::size_t kind;  // a ParameterValue index
-    std::string description;
-    std::optional<ParameterValue> minimum;
-    std::optional<ParameterValue> maximum;
-    std::function<ParameterValue()> read;
-    std::function<std::string(const ParameterValue&)> write;  // why the node refused, or ""
-};
+using extensions::audioeffects::EffectDescription;
+using extensions::audioeffects::EffectParameter;
+using extensions::audioeffects::ParameterValue;
 
 /// "boolean", "int" or "float", as the host's descriptions name them.
-const char* kindName(std::size_t kind);
+const char* kindName(extensions::audioeffects::ParameterKind kind);
 /// As a user would type it; floats in their shortest exact form ("0.7").
 std::string formatValue(const ParameterValue& value);
 
-/// One node made by a factory, with its description and parameters.
+/// One node made by a factory, with the parameters its type's table describes (none for a
+/// type of another extension).
 struct Effect {
     NodeTypeInfo info;
     std::unique_ptr<Node> node;
-    std::vector<Parameter> parameters;
+    std::span<const EffectParameter> parameters;
 
     SingleBusAudioProcessorNode* processor() const { return dynamic_cast<SingleBusAudioProcessorNode*>(node.get()); }
-    /// Parses text strictly and sets it. Throws ToolError naming what the parameter takes.
+    ParameterValue get(const EffectParameter& parameter) const { return parameter.get(*processor()); }
+    /// Parses text strictly and sets it, any value of the parameter's kind: the node runs
+    /// as it is. Throws ToolError naming what the parameter takes.
     void set(const std::string& name, const std::string& text);
 };
 

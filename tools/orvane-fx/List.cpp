@@ -74,13 +74,15 @@ void listEffects(bool json, std::ostream& out) {
                 fresh.emplace(catalogue.create(info.getFQTypeName()));
             } catch (const ToolError&) {
             }
-            for (const Parameter& parameter : fresh ? fresh->parameters : std::vector<Parameter>{}) {
+            for (const EffectParameter& parameter : fresh ? fresh->parameters : std::span<const EffectParameter>{}) {
                 Json entry{{"name", parameter.name},
                            {"type", kindName(parameter.kind)},
-                           {"default", toJson(parameter.read())}};
-                if (parameter.minimum) entry["min"] = toJson(*parameter.minimum);
-                if (parameter.maximum) entry["max"] = toJson(*parameter.maximum);
-                if (!parameter.description.empty()) entry["description"] = parameter.description;
+                           {"default", toJson(fresh->get(parameter))}};
+                if (parameter.kind != extensions::audioeffects::ParameterKind::Boolean) {
+                    entry["min"] = toJson(parameter.fromNumber(parameter.minimum));
+                    entry["max"] = toJson(parameter.fromNumber(parameter.maximum));
+                }
+                entry["description"] = parameter.description;
                 parameters.push_back(entry);
             }
             types.push_back({{"name", info.getFQTypeName()},
