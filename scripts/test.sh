@@ -36,7 +36,7 @@ run_suite gcc g++
 echo "== lv2: the bundle's Turtle and what lilv reads of it"
 bash lv2/validate-bundle.sh build-gcc/lv2/orvane-audioeffects.lv2
 passed=$((passed + 1))  # the validation counts as one test
-# The reliability figures quoted in the README: blocks run and parameter changes made.
+# The reliability figures quoted in docs/reliability.md: blocks run and parameter changes made.
 build-gcc/tests/orvane_reliability_tests --gtest_brief=1 | grep '^\[reliability\]'
 run_suite clang clang++
 # g++ leaves the float checks out of `undefined`: they catch a NaN or huge delay turned into an index.

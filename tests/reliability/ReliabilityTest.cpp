@@ -32,7 +32,7 @@ TEST_P(EveryEffect, ExtremeParametersAreHandledSafely) {
 INSTANTIATE_TEST_SUITE_P(Reliability, EveryEffect, ::testing::ValuesIn(allEffectTypes),
                          [](const auto& info) { return std::string(effectName(info.param)); });
 
-// Prints the totals of the run, quoted in the README's reliability figures.
+// Prints the totals of the run, quoted in docs/reliability.md.
 class CountersReport : public ::testing::Environment {
 public:
     void TearDown() override {
