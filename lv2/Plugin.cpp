@@ -48,8 +48,7 @@ public:
     void reset() noexcept {
         if (!hasRun) return;
         try {
-            std::unique_ptr<SingleBusAudioProcessorNode> fresh = type.makeNode();
-            std::swap(node, fresh);
+            node = type.makeNode();
             agreeFormat();
             std::fill(applied.begin(), applied.end(), std::numeric_limits<float>::quiet_NaN());
             hasRun = false;

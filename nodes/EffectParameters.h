@@ -31,20 +31,6 @@ enum class ParameterKind : std::size_t { Boolean = 0, Int = 1, Float = 2 };
 
 enum class ParameterUnit { None, Gain, Milliseconds, Seconds, Hertz };
 
-/// "ms", "s", "Hz", or "" for a plain gain factor and a switch.
-constexpr std::string_view unitSymbol(ParameterUnit unit) {
-    switch (unit) {
-        case ParameterUnit::Milliseconds:
-            return "ms";
-        case ParameterUnit::Seconds:
-            return "s";
-        case ParameterUnit::Hertz:
-            return "Hz";
-        default:
-            return "";
-    }
-}
-
 /// One parameter of one effect. The node itself takes any value of the kind (its setters
 /// never clamp); the range is what front ends offer their users.
 struct EffectParameter {
@@ -66,7 +52,6 @@ struct EffectParameter {
         if (kind == ParameterKind::Int) return static_cast<unsigned int>(number);
         return number;
     }
-    ParameterValue defaultAsValue() const { return fromNumber(defaultValue); }
 };
 
 /// One effect node type and the parameters its accessors serve.

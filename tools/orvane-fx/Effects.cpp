@@ -13,13 +13,6 @@ namespace {
 
 using extensions::audioeffects::ParameterKind;
 
-std::string joined(const std::vector<std::string>& items, const char* last = ", ") {
-    std::string text;
-    for (std::size_t i = 0; i < items.size(); ++i)
-        text += (i == 0 ? "" : i + 1 == items.size() ? last : ", ") + items[i];
-    return text.empty() ? "none" : text;
-}
-
 std::optional<ParameterValue> parse(ParameterKind kind, const std::string& text) {
     if (kind == ParameterKind::Boolean) {
         if (text == "true" || text == "1") return true;
@@ -35,6 +28,13 @@ std::optional<ParameterValue> parse(ParameterKind kind, const std::string& text)
 }
 
 }  // namespace
+
+std::string joined(const std::vector<std::string>& items, const char* last) {
+    std::string text;
+    for (std::size_t i = 0; i < items.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == items.size() ? last : ", ") + items[i];
+    return text.empty() ? "none" : text;
+}
 
 const char* kindName(ParameterKind kind) {
     return kind == ParameterKind::Boolean ? "boolean" : kind == ParameterKind::Int ? "int" : "float";

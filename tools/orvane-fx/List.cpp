@@ -23,12 +23,6 @@ Json toJson(const ParameterValue& value) {
     return StrictNumber::finite<double>(formatValue(value)).value_or(0.0);
 }
 
-std::string joined(const std::vector<std::string>& items) {
-    std::string text;
-    for (const std::string& item : items) text += (text.empty() ? "" : ", ") + item;
-    return text.empty() ? "none" : text;
-}
-
 // As typed on the command line: 4 rather than JSON's 4.0.
 std::string shown(const Json& value) {
     const std::string text = value.dump();

@@ -31,6 +31,9 @@ struct ProcessOptions {
     std::string output;
 };
 
+/// "a, b and c" with last between the last two (", " by default); "none" when empty.
+std::string joined(const std::vector<std::string>& items, const char* last = ", ");
+
 /// `orvane-fx list`: every node type of every registered extension, as text or JSON.
 void listEffects(bool json, std::ostream& out);
 /// `orvane-fx process`. Throws ToolError for anything that stops it, leaving no output.
