@@ -1,0 +1,66 @@
+"""Writes the package's type stub from the built module, so that editors and type checkers
+see each effect's parameters with their types, ranges, units and defaults."""
+
+import sys
+
+import orvane_audioeffects as fx
+
+PROCESS = (
+    "    def process(self, x: numpy.ndarray, sample_rate: int, *, block_size: int = 512, reset: bool = True,\n"
+    "                tail: float = 0.0, automation: {automation} = None) -> numpy.ndarray:\n"
+    '        """{doc}"""\n'
+    "    def __call__(self, x: numpy.ndarray, sample_rate: int) -> numpy.ndarray: ...\n"
+    "    def reset(self) -> None: ...\n"
+)
+
+
+def indented(text, depth):
+    return "\n".join((" " * depth + line) if line else "" for line in text.splitlines())
+
+
+def effect_class(effect):
+    cls = getattr(fx, effect["name"])
+    lines = [f"class {effect['name']}(Effect):", f'    """{cls.__doc__.rstrip()}\n    """']
+    arguments = ", ".join(f"{p['name']}: {p['type']} = {p['default']!r}" for p in effect["parameters"])
+    lines.append(f"    def __init__(self, *, {arguments}) -> None: ...")
+    for p in effect["parameters"]:
+        unit = f" {p['unit']}" if p["unit"] not in ("", "gain") else ""
+        lines.append(f"    {p['name']}: {p['type']}")
+        offered = "" if p["type"] == "bool" else f" Range {p['min']!r} to {p['max']!r}{unit};"
+        lines.append(f'    """{p["description"]}{offered} default {p["default"]!r}."""')
+    return "\n".join(lines) + "\n"
+
+
+def main(path):
+    process_doc = indented(fx.Effect.process.__doc__.split("\n\n", 1)[1].strip(), 8).lstrip()
+    text = [
+        "# Generated from the built module at build time; do not edit.",
+        "from collections.abc import Iterable, MutableSequence",
+        "from typing import Any, Mapping, Optional, Sequence",
+        "",
+        "import numpy",
+        "",
+        f"__version__: str = {fx.__version__!r}",
+        "",
+        "def effects() -> list[dict[str, Any]]:",
+        f'    """{fx.effects.__doc__.split(chr(10), 1)[1].strip()}"""',
+        "",
+        "class Effect:",
+        "    parameter_names: list[str]",
+        PROCESS.format(automation="Optional[Mapping[str, numpy.ndarray]]", doc=process_doc),
+    ]
+    text += [effect_class(effect) for effect in fx.effects()]
+    text += [
+        "class Chain(MutableSequence[Effect]):",
+        f'    """{fx.Chain.__doc__}"""',
+        "    def __init__(self, effects: Iterable[Effect] = ...) -> None: ...",
+        "    def insert(self, index: int, effect: Effect) -> None: ...",
+        PROCESS.format(automation="Optional[Sequence[Optional[Mapping[str, numpy.ndarray]]]]",
+                       doc=fx.Chain.process.__doc__.strip()),
+    ]
+    with open(path, "w", encoding="utf-8") as out:
+        out.write("\n".join(text))
+
+
+if __name__ == "__main__":
+    main(sys.argv[1])
