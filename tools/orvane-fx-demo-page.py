@@ -35,6 +35,10 @@ def node_types(catalogue_path):
             t["type"], t["displayName"], t["description"], t["parameters"]
     except (OSError, ValueError, KeyError, TypeError) as e:
         fail(f"demo cannot read the effect list of `orvane-fx list --json` ({e!r}); rebuild orvane-fx")
+    # Types name the files written, so they are held to letters and digits.
+    for t in types:
+        if not (isinstance(t["type"], str) and t["type"].isascii() and t["type"].isalnum()):
+            fail(f"demo cannot name files after the effect type {t['type']!r}; types are letters and digits")
     return types
 
 
