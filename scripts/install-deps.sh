@@ -5,7 +5,7 @@ packages=(
   cmake g++ clang make pkg-config binutils   # build; readelf/nm for the package checks
   libgtest-dev libgmock-dev libbenchmark-dev # tests and benchmarks
   libsndfile1-dev nlohmann-json3-dev libcli11-dev # orvane-fx: audio files, JSON listing, command line
-  sox gnuplot-nox                            # orvane-fx demo: spectrograms and plots
+  sox python3-numpy python3-matplotlib      # orvane-fx demo: signal and spectrograms; responses and page
   libclang-rt-14-dev                         # clang's sanitizer and fuzzer runtimes
   python3-dev pybind11-dev python3-numpy python3-pytest  # the Python package and its tests
   lv2-dev serdi sordi lilv-utils             # LV2 bundle: headers, Turtle checks, lv2info/lv2apply

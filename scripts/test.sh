@@ -7,6 +7,17 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
+# The demo page's test opens it in a headless browser, installed here for the tests alone
+# (install-deps.sh also serves scripts/demo.sh, which needs no browser).
+browser=()
+for package in chromium chromium-driver; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || browser+=("$package")
+done
+if [ ${#browser[@]} -gt 0 ]; then
+  sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${browser[@]}" >/dev/null
+fi
 jobs=$(nproc)
 passed=0  # tests run and passed, over every suite
 run_ctest() {  # ctest with the given arguments; adds the number of tests it passed
