@@ -111,7 +111,7 @@ int main(int argc, char** argv) {
 
     std::string directory = "demo-out";
     CLI::App* demo =
-        app.add_subcommand("demo", "Writes audio, impulse-response plots and spectrograms of every effect.");
+        app.add_subcommand("demo", "Writes audio, response plots, spectrograms and a page (index.html) of every effect.");
     demo->add_option("DIR", directory, "where to write them (default demo-out)");
 
     if (const std::string command = argc > 1 ? argv[1] : "-";
@@ -132,7 +132,7 @@ int main(int argc, char** argv) {
         if (list->parsed()) listEffects(json, std::cout);
         if (process->parsed()) processFile(options);
         if (demo->parsed()) {
-            // The demo is a script around `orvane-fx process`, sox and gnuplot, installed beside this program.
+            // The demo is a script around `orvane-fx process`, sox and matplotlib, installed beside this program.
             std::error_code unknown;
             fs::path self = fs::read_symlink("/proc/self/exe", unknown);
             const std::string script = ((unknown ? fs::path(argv[0]) : self).parent_path() / "orvane-fx-demo").string();
