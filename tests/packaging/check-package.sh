@@ -71,4 +71,10 @@ grep -qx 'prefix=${pcfiledir}/../../..' "$work/multiarch/orvane-sdk.pc" \
   || fail "with a multiarch libdir the .pc prefix is $(grep '^prefix=' "$work/multiarch/orvane-sdk.pc")"
 
 "$prefix/bin/orvane-fx" list >/dev/null || fail "the installed orvane-fx does not run"
+# The Python package, where the build made one, finds the library from the moved prefix.
+for package in "$lib"/python3*/dist-packages/orvane_audioeffects; do
+  [ -d "$package" ] || continue
+  PYTHONPATH=$(dirname "$package") /usr/bin/python3 -c 'import numpy, orvane_audioeffects as fx
+assert fx.Delay()(numpy.ones(8, numpy.float32), 48000).shape == (8,)' || fail "the installed Python package does not run"
+done
 echo "package checks passed"
