@@ -66,13 +66,12 @@ bool VibratoNode::process(AudioBus& inputBus, AudioBus& outputBus) {
     state.delayLines.trackFormat(block.sampleRate, block.channels);
     if (block.frames == 0) return true;
 
-    const auto oscillatorRate = static_cast<int>(block.sampleRate);
+    const auto sampleRate = static_cast<int>(block.sampleRate);
     if (block.channels == 0) {
         // The sweep runs on through blocks without channels.
         float ignored[audio::LFO::maxStepsAtOnce];
         for (std::uint32_t start = 0; start < block.frames; start += audio::LFO::maxStepsAtOnce)
-            state.oscillator.process(oscillatorRate, ignored,
-                                     std::min(block.frames - start, audio::LFO::maxStepsAtOnce));
+            state.oscillator.process(sampleRate, ignored, std::min(block.frames - start, audio::LFO::maxStepsAtOnce));
         return true;
     }
 
@@ -80,17 +79,18 @@ bool VibratoNode::process(AudioBus& inputBus, AudioBus& outputBus) {
     // piece of the block ahead, then every channel's line consumes the same sweep.
     const DenormalGuard guard;
     AudioBuffer<float>& output = outputBus.buffer;
-    const auto rate = static_cast<float>(block.sampleRate);
     const float width = state.sweepWidth.load();
     const std::uint32_t channels = state.delayLines.channelsWithLines(block.channels);
-    float sweep[maxSweptRun];
-    for (std::uint32_t start = 0; start < block.frames; start += maxSweptRun) {
-        const std::uint32_t steps = std::min(block.frames - start, maxSweptRun);
-        state.oscillator.process(oscillatorRate, sweep, steps);
-        widenSweep(sweep, steps, width, rate);
-        runSharedSweep(state.delayLines.data(), channels, output, start, sweep, steps, Internals::baseDelay,
-                       VibratoMix{});
-    }
+    audio::atSimdLevel([&](auto target) {
+        float lfo[maxSweptRun], sweep[maxSweptRun];
+        for (std::uint32_t start = 0; start < block.frames; start += maxSweptRun) {
+            const std::uint32_t steps = std::min(block.frames - start, maxSweptRun);
+            state.oscillator.process(target, sampleRate, lfo, steps);
+            widenSweep(lfo, sweep, steps, width, block.sampleRate);
+            runSharedSweep(target, state.delayLines.data(), channels, output, start, sweep, steps, Internals::baseDelay,
+                           VibratoMix{});
+        }
+    });
     return true;
 }
 

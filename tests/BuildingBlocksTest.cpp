@@ -1,23 +1,26 @@
 // The delay line and the oscillator, and the fast paths against the plain formulas they
-// replace, bit for bit: block steps against single steps, swept reads four and eight wide
-// (compare and subtract instead of fmodf, paired slot loads, the blend in double) against
-// fmodf, the plain interpolation and sample-by-sample order, at the boundaries.
+// replace, bit for bit: block steps against single steps, swept reads in lanes (compare and
+// subtract instead of fmodf, the blend in double) against sample-by-sample order, and that
+// against fmodf and the plain interpolation, at the boundaries. Run once per processor level.
 
 #include <gtest/gtest.h>
 
 #include <bit>
 #include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <limits>
 #include <random>
 #include <stdexcept>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "audio/CircularBuffer.h"
 #include "audio/LFO.h"
+#include "audio/SimdLevel.h"
 #include "audio/SweptRead.h"
 #include "nodes/SweptLine.h"
 #include "support/NodeTesting.h"
@@ -44,6 +47,26 @@ CircularBuffer noiseRing(int capacity, unsigned int seed) {
     const std::vector<float> noise = testing::noise(1, static_cast<std::size_t>(capacity), seed)[0];
     std::copy(noise.begin(), noise.end(), ring.data);
     return ring;
+}
+
+// ---------------------------------------------------------------------------------------
+// Processor level
+
+// The per-level runs of these suites rely on the cap: a run that silently kept the
+// processor's own level would prove nothing about the others.
+TEST(SimdLevelTest, TheEnvironmentCapsTheLevel) {
+    const char* cap = std::getenv("ORVANE_SIMD");
+    if (cap == nullptr) GTEST_SKIP() << "ORVANE_SIMD is not set";
+    SimdLevel processor = SimdLevel::baseline;
+#if defined(__x86_64__)
+    if (__builtin_cpu_supports("avx2")) processor = SimdLevel::avx2;
+    if (__builtin_cpu_supports("avx512f")) processor = SimdLevel::avx512;
+#endif
+    const std::string name = cap;
+    const SimdLevel named = name == "baseline" ? SimdLevel::baseline
+                            : name == "avx2"   ? SimdLevel::avx2
+                                               : SimdLevel::avx512;
+    EXPECT_EQ(simdLevel(), std::min(named, processor)) << name;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -220,74 +243,26 @@ float plainSweptRead(const CircularBuffer& ring, int write, float sweep, float b
     return blend(slot(static_cast<long long>(base)), slot(static_cast<long long>(base) + 1), position - base);
 }
 
-// Every lane read sample by sample matches the plain read, fmodf path included; the lanes the
-// four-wide path takes match it too, and the ones it must leave are left.
-void expectGroupMatchesPlainReads(const CircularBuffer& ring, int firstWrite, const float (&sweeps)[4],
-                                  float baseDelay) {
-    for (int k = 0; k < 4; ++k) {
-        const float plain = plainSweptRead(ring, firstWrite + k, sweeps[k], baseDelay);
-        const float position = sweptReadPosition(firstWrite + k, ring.capacity, sweeps[k], baseDelay);
-        EXPECT_TRUE(sameFloat(ring.interpolate(position), plain)) << "lane " << k << " sweep " << sweeps[k];
-    }
-#if defined(ORVANE_SWEPT_READ_SIMD)
-    const auto size = static_cast<float>(ring.capacity);
-    const auto taps = simd::sweptTaps4(_mm_add_epi32(_mm_set1_epi32(firstWrite), _mm_setr_epi32(0, 1, 2, 3)),
-                                       _mm_loadu_ps(sweeps), baseDelay, ring.capacity);
-    float fast[4];
-    std::int32_t earlier[4], later[4];
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(earlier), taps.earlier);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(later), taps.later);
-    if (!simd::wrapsRound(taps)) {
-        _mm_storeu_ps(fast, simd::interpolate4(ring.data, taps));
-    } else {  // the blend of slots gathered one by one
-        float e[4], l[4];
-        for (int k = 0; k < 4; ++k) {
-            e[k] = ring.data[earlier[k]];
-            l[k] = ring.data[later[k]];
-        }
-        _mm_storeu_ps(fast, simd::blend4(_mm_loadu_ps(e), _mm_loadu_ps(l), taps.frac));
-    }
-    for (int k = 0; k < 4; ++k) {
-        const float position = ((static_cast<float>(firstWrite + k) - sweeps[k]) - baseDelay) + size;
-        const bool inside = position >= 0.0f && position < size + size;
-        ASSERT_EQ(((taps.inside >> k) & 1) != 0, inside) << "lane " << k << " at " << position;
-        if (!inside) continue;
-        EXPECT_TRUE(sameFloat(fast[k], plainSweptRead(ring, firstWrite + k, sweeps[k], baseDelay))) << "lane " << k;
-        EXPECT_EQ(later[k], earlier[k] + 1 == ring.capacity ? 0 : earlier[k] + 1);
-    }
-#endif
-}
-
+// sweptSample's read, the reference of every lane path, matches fmodf and the plain
+// interpolation: at the ends of the ring and of twice the ring, beyond both (fmodf), and for
+// sweeps that are not finite (no sweep).
 TEST(SweptReadTest, MatchesFmodfAndThePlainInterpolation) {
     for (const int capacity : {48000, 7, 1}) {
         SCOPED_TRACE(capacity);
         const CircularBuffer ring = noiseRing(capacity, 5);
         const auto size = static_cast<float>(capacity);
-        // With write 0 and no base delay, sweep = size - target reads at target: the ends of
-        // the ring and of twice the ring, beyond both (fmodf), and not finite (no sweep).
+        // With write 0 and no base delay, sweep = size - target reads at target.
         std::vector<float> sweeps;
         for (float target : {0.0f, 0.25f, std::nextafter(0.0f, 1.0f), 1.0f, size - 1.0f, std::nextafter(size, 0.0f),
                              size - 0.5f, size, size + 0.5f, std::nextafter(size + size, 0.0f), size + size,
                              3.0f * size + 0.25f, -0.5f, -size, -2.5f * size, std::nextafter(0.0f, -1.0f)})
             sweeps.push_back(size - target);
         for (float special : {nan, inf, -inf, 1e30f, -1e30f, -0.0f, 3e7f, -3e7f}) sweeps.push_back(special);
-        for (std::size_t group = 0; group + 4 <= sweeps.size(); group += 4)
-            expectGroupMatchesPlainReads(
-                ring, 0, {sweeps[group], sweeps[group + 1], sweeps[group + 2], sweeps[group + 3]}, 0.0f);
+        for (const float sweep : sweeps)
+            EXPECT_TRUE(sameFloat(ring.interpolate(sweptReadPosition(0, capacity, sweep, 0.0f)),
+                                  plainSweptRead(ring, 0, sweep, 0.0f)))
+                << "sweep " << sweep;
     }
-    // Consecutive writes as the nodes make them, with their base delays and the sweeps of
-    // their oscillators at several widths, near both ends of the ring.
-    const CircularBuffer ring = noiseRing(48000, 11);
-    std::mt19937 random(3);
-    std::uniform_real_distribution<float> shape(0.0f, 1.0f);
-    for (const float baseDelay : {1.0f, 2.0f, 1002.0f})
-        for (const float width : {0.0f, 0.005f, 0.025f, -0.02f, 1.5f, -3.0f, 2e-5f})
-            for (const int first : {0, 1, 1000, 47990, 47996})
-                for (int trial = 0; trial < 20; ++trial) {
-                    float sweeps[4];
-                    for (float& sweep : sweeps) sweep = (shape(random) * width) * 48000.0f;
-                    expectGroupMatchesPlainReads(ring, first, sweeps, baseDelay);
-                }
 }
 
 // The two orders a line pass can take: read, then write with feedback; or write, then read.
@@ -330,24 +305,32 @@ void expectRunsMatchSampleBySample() {
     for (const float baseDelay : {1.0f, 2.0f, 1002.0f})
         for (const int first : {0, 100, 47990})
             for (const float delay : delays)
-                for (const float spread : {0.0f, 0.3f, -0.3f, nan}) {
+                for (const float spread : {0.0f, 0.3f, -0.3f, nan, inf}) {
                     SCOPED_TRACE(::testing::Message() << "delay " << delay << " spread " << spread << " base "
                                                       << baseDelay << " from " << first);
                     std::vector<float> sweeps(input.size());
                     // One lane per group of eight moves; or (nan) every lane takes its own delay
-                    // from -3 to 12 slots, ahead of the writer as well as behind.
+                    // from -3 to 12 slots, ahead of the writer as well as behind; or (inf) one
+                    // lane per group has a sweep the ring cannot hold (fmodf, not finite).
                     std::mt19937 random(7);
                     std::uniform_real_distribution<float> anyDelay(-3.0f, 12.0f);
-                    for (std::size_t i = 0; i < sweeps.size(); ++i)
-                        sweeps[i] = std::isnan(spread) ? anyDelay(random) - baseDelay
-                                                       : (delay - baseDelay) + (i % 8 == i / 8 % 8 ? spread : 0.0f);
+                    const float far[] = {nan, inf, -inf, 1e30f, -3e7f, 3.0f * size, -2.5f * size, -0.0f};
+                    for (std::size_t i = 0; i < sweeps.size(); ++i) {
+                        const bool moves = i % 8 == i / 8 % 8;
+                        sweeps[i] = std::isnan(spread)   ? anyDelay(random) - baseDelay
+                                    : std::isinf(spread) ? (moves ? far[i / 8 % 8] : delay - baseDelay)
+                                                         : (delay - baseDelay) + (moves ? spread : 0.0f);
+                    }
                     for (CircularBuffer* ring : {&fast, &plain}) {
                         std::memcpy(ring->data, start.data, 48000 * sizeof(float));
                         ring->writePointer = first;
                     }
                     std::vector<float> fastOut = input, plainOut = input;
-                    extensions::audioeffects::runSweptLine(fast, fastOut.data(), sweeps.data(),
-                                                           static_cast<std::uint32_t>(sweeps.size()), baseDelay, Mix{});
+                    atSimdLevel([&](auto target) {
+                        extensions::audioeffects::runSweptLine(target, fast, fastOut.data(), sweeps.data(),
+                                                               static_cast<std::uint32_t>(sweeps.size()), baseDelay,
+                                                               Mix{});
+                    });
                     for (std::size_t i = 0; i < sweeps.size(); ++i) {
                         plainOut[i] = extensions::audioeffects::sweptSample(plain, plain.writePointer, plainOut[i],
                                                                             sweeps[i], baseDelay, Mix{});
@@ -384,48 +367,19 @@ TEST(SweptReadTest, SharedSweepRunsEachLineAsAlone) {
         std::memcpy(alone[c].data, together[c].data, 48000 * sizeof(float));
         std::copy(input[c].begin(), input[c].end(), shared.getChannelData(c));
     }
-    extensions::audioeffects::runSharedSweep(together.data(), channels, shared, 0, sweeps.data(), 300, 1.0f,
-                                             WritesFirstMix{});
+    atSimdLevel([&](auto target) {
+        extensions::audioeffects::runSharedSweep(target, together.data(), channels, shared, 0, sweeps.data(), 300, 1.0f,
+                                                 WritesFirstMix{});
+        for (std::uint32_t c = 0; c < channels; ++c)
+            extensions::audioeffects::runSweptLine(target, alone[c], input[c].data(), sweeps.data(), 300, 1.0f,
+                                                   WritesFirstMix{});
+    });
     for (std::uint32_t c = 0; c < channels; ++c) {
-        extensions::audioeffects::runSweptLine(alone[c], input[c].data(), sweeps.data(), 300, 1.0f, WritesFirstMix{});
         EXPECT_EQ(together[c].writePointer, alone[c].writePointer) << c;
         EXPECT_EQ(std::memcmp(shared.getChannelData(c), input[c].data(), 300 * sizeof(float)), 0) << c;
         EXPECT_EQ(std::memcmp(together[c].data, alone[c].data, 48000 * sizeof(float)), 0) << c;
     }
 }
-
-#if defined(ORVANE_SWEPT_READ_SIMD)
-
-TEST(SweptReadTest, GroupsThatWouldReadTheirOwnWritesAreRecognised) {
-    // Four samples write slots 100 ... 103. Read before write: lane k must not read slots
-    // 100 ... 100 + k - 1; write before read: not 100 ... 100 + k either.
-    const auto tapsAt = [](std::int32_t slot, int lane) {
-        std::int32_t earlier[4] = {10, 10, 10, 10};
-        earlier[lane] = slot;
-        std::int32_t later[4];
-        for (int k = 0; k < 4; ++k) later[k] = earlier[k] + 1;
-        return simd::Taps4{_mm_loadu_si128(reinterpret_cast<const __m128i*>(earlier)),
-                           _mm_loadu_si128(reinterpret_cast<const __m128i*>(later)), _mm_setzero_ps(), 0xf};
-    };
-    // In pairs, lanes 2 and 3 may read what lanes 0 and 1 wrote.
-    for (int lane = 0; lane < 4; ++lane)
-        for (std::int32_t slot = 90; slot < 110; ++slot) {
-            const auto touches = [slot](std::int32_t begin, std::int32_t end) {
-                return (slot >= begin && slot < end) || (slot + 1 >= begin && slot + 1 < end);
-            };
-            const std::int32_t pairStart = lane < 2 ? 100 : 102;
-            for (const bool own : {false, true}) {
-                EXPECT_EQ(simd::readsWritesOfGroup(tapsAt(slot, lane), 100, own), touches(100, 100 + lane + own))
-                    << slot;
-                EXPECT_EQ(simd::readsWritesOfGroup(tapsAt(slot, lane), 100, own, true),
-                          touches(pairStart, 100 + lane + own))
-                    << slot << " in pairs";
-            }
-        }
-    EXPECT_FALSE(simd::readsWritesOfGroup(tapsAt(0, 3), 47000, true));  // far below: no wrap-around match
-}
-
-#endif
 
 }  // namespace
 }  // namespace orvane::audio
