@@ -2,6 +2,7 @@
 // ForEachLevel.h). Arithmetic on Vec is lane by lane with the scalar operators' rounding.
 #include <cstring>
 #include <type_traits>
+#include <utility>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -32,6 +33,15 @@ ORVANE_LEVEL_ATTR inline Vec<float, N> load(const float* from) noexcept {
 template <typename V>
 ORVANE_LEVEL_ATTR inline void store(float* to, V lanes) noexcept {
     std::memcpy(to, &lanes, sizeof lanes);
+}
+
+/// from[0] and from[1] in the low lanes, zeros above.
+ORVANE_LEVEL_ATTR inline Vec<float, 4> loadPair(const float* from) noexcept {
+#if defined(__x86_64__)
+    return reinterpret_cast<Vec<float, 4>>(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(from)));
+#else
+    return Vec<float, 4>{from[0], from[1], 0.0f, 0.0f};
+#endif
 }
 
 /// 0, 1, ..., N - 1.
@@ -76,6 +86,71 @@ ORVANE_LEVEL_ATTR inline bool anyLane(Mask mask) noexcept {
 template <typename Mask>
 ORVANE_LEVEL_ATTR inline bool allLanes(Mask mask) noexcept {
     return !anyLane(~mask);
+}
+
+// GCC 12's AVX-512 conversion intrinsics start from an undefined register it then reports.
+#if !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+
+/// Each lane converted to the lane type of To (exactly, for the widenings here): the
+/// conversions g++ would split into halves go through the level's instruction at once.
+template <typename To, typename From>
+ORVANE_LEVEL_ATTR inline To promote(From lanes) noexcept {
+    static_assert(sizeof(To) <= ORVANE_LEVEL_BYTES, "wider than the level's registers");
+    [[maybe_unused]] constexpr int n = sizeof(From) / sizeof(lanes[0]);
+    using ToLane [[maybe_unused]] = std::remove_cvref_t<decltype(To{}[0])>;
+    using FromLane [[maybe_unused]] = std::remove_cvref_t<decltype(lanes[0])>;
+#if ORVANE_LEVEL_BYTES >= 64
+    if constexpr (n == 8 && std::is_same_v<FromLane, float>)
+        return reinterpret_cast<To>(_mm512_cvtps_pd(reinterpret_cast<__m256>(lanes)));
+    if constexpr (n == 8 && std::is_same_v<ToLane, double>)
+        return reinterpret_cast<To>(_mm512_cvtepi32_pd(reinterpret_cast<__m256i>(lanes)));
+    if constexpr (n == 8 && !std::is_same_v<ToLane, double>)
+        return reinterpret_cast<To>(_mm512_cvtepi32_epi64(reinterpret_cast<__m256i>(lanes)));
+#endif
+#if ORVANE_LEVEL_BYTES >= 32
+    if constexpr (n == 4 && std::is_same_v<FromLane, float>)
+        return reinterpret_cast<To>(_mm256_cvtps_pd(reinterpret_cast<__m128>(lanes)));
+    if constexpr (n == 4 && std::is_same_v<ToLane, double>)
+        return reinterpret_cast<To>(_mm256_cvtepi32_pd(reinterpret_cast<__m128i>(lanes)));
+    if constexpr (n == 4 && !std::is_same_v<ToLane, double>)
+        return reinterpret_cast<To>(_mm256_cvtepi32_epi64(reinterpret_cast<__m128i>(lanes)));
+#endif
+    return __builtin_convertvector(lanes, To);
+}
+
+#if !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+
+/// The two halves of a vector, and a vector of two halves, in registers.
+template <typename V>
+struct Halves {
+    using Lane = std::remove_cvref_t<decltype(V{}[0])>;
+    static constexpr int lanes = static_cast<int>(sizeof(V) / sizeof(Lane));
+    using Half = Vec<Lane, lanes / 2>;
+    Half low, high;
+};
+
+template <typename V, int... k>
+ORVANE_LEVEL_ATTR inline Halves<V> split(V lanes, std::integer_sequence<int, k...> = {}) noexcept {
+    if constexpr (sizeof...(k) == 0) {
+        return split(lanes, std::make_integer_sequence<int, Halves<V>::lanes / 2>{});
+    } else {
+        return {__builtin_shufflevector(lanes, lanes, k...),
+                __builtin_shufflevector(lanes, lanes, (k + Halves<V>::lanes / 2)...)};
+    }
+}
+
+template <typename Half, int... k>
+ORVANE_LEVEL_ATTR inline auto join(Half low, Half high, std::integer_sequence<int, k...> = {}) noexcept {
+    if constexpr (sizeof...(k) == 0) {
+        return join(low, high, std::make_integer_sequence<int, 2 * static_cast<int>(sizeof(Half) / sizeof(low[0]))>{});
+    } else {
+        return __builtin_shufflevector(low, high, k...);
+    }
 }
 
 }  // namespace orvane::lanes::ORVANE_LEVEL

@@ -8,11 +8,11 @@ template <int N>
 ORVANE_LEVEL_ATTR inline Vec<float, N> replicaLanes(Vec<float, N> angle) noexcept {
     using Doubles = Vec<double, N>;
     using Quadrants = Vec<std::int64_t, N>;
-    const auto x = __builtin_convertvector(angle, Doubles);
+    const auto x = promote<Doubles>(angle);
     auto n = __builtin_convertvector(x * sine::twoOverPiScaled, Vec<std::int32_t, N>);
     n = (n + 0x800000) >> 24;
-    const Quadrants quadrant = __builtin_convertvector(n, Quadrants);
-    const Doubles r = x - __builtin_convertvector(n, Doubles) * sine::halfPi;
+    const auto quadrant = promote<Quadrants>(n);
+    const Doubles r = x - promote<Doubles>(n) * sine::halfPi;
     const Doubles r2 = r * r;
     const auto odd = (quadrant & 1) != 0;
     // Neighbouring angles of an oscillator nearly always share a quadrant's parity, so only

@@ -43,23 +43,69 @@ ORVANE_LEVEL_ATTR inline Taps<N> sweptTaps(int firstWrite, Vec<float, N> sweep, 
 /// the rest in double, rounded once.
 template <int N>
 ORVANE_LEVEL_ATTR inline Vec<float, N> blend(Vec<float, N> earlier, Vec<float, N> later, Vec<float, N> frac) noexcept {
+    using Floats = Vec<float, N>;
     using Doubles = Vec<double, N>;
-    const Vec<float, N> upper = frac * later;
-    return __builtin_convertvector(
-        __builtin_convertvector(earlier, Doubles) * (1.0 - __builtin_convertvector(frac, Doubles)) +
-            __builtin_convertvector(upper, Doubles),
-        Vec<float, N>);
+    if constexpr (sizeof(Doubles) > ORVANE_LEVEL_BYTES) {  // the doubles of each half fill the registers
+        const auto e = split(earlier), l = split(later), f = split(frac);
+        return join(blend<N / 2>(e.low, l.low, f.low), blend<N / 2>(e.high, l.high, f.high));
+    } else {
+        const Floats upper = frac * later;
+        return __builtin_convertvector(
+            promote<Doubles>(earlier) * (1.0 - promote<Doubles>(frac)) + promote<Doubles>(upper), Floats);
+    }
+}
+
+/// The slots at and after each lane's slot: each lane's two are adjacent, so one 64-bit
+/// load fetches both.
+template <int N>
+ORVANE_LEVEL_ATTR inline void gatherPairs(const float* data, Vec<std::int32_t, N> slots, Vec<float, N>& earlier,
+                                          Vec<float, N>& later) noexcept {
+    if constexpr (N <= 4) {
+        Vec<float, 4> pairs[4] = {};  // lane k's two slots in the low half of pairs[k]
+        for (int k = 0; k < N; ++k) pairs[k] = loadPair(data + slots[k]);
+        const Vec<float, 4> low = __builtin_shufflevector(pairs[0], pairs[1], 0, 4, 1, 5);   // e0 e1 l0 l1
+        const Vec<float, 4> high = __builtin_shufflevector(pairs[2], pairs[3], 0, 4, 1, 5);  // e2 e3 l2 l3
+        if constexpr (N == 4) {
+            earlier = __builtin_shufflevector(low, high, 0, 1, 4, 5);
+            later = __builtin_shufflevector(low, high, 2, 3, 6, 7);
+        } else {
+            earlier = __builtin_shufflevector(low, low, 0, 1);
+            later = __builtin_shufflevector(low, low, 2, 3);
+        }
+    } else {
+        const auto halves = split(slots);
+        Vec<float, N / 2> lowEarlier, lowLater, highEarlier, highLater;
+        gatherPairs<N / 2>(data, halves.low, lowEarlier, lowLater);
+        gatherPairs<N / 2>(data, halves.high, highEarlier, highLater);
+        earlier = join(lowEarlier, highEarlier);
+        later = join(lowLater, highLater);
+    }
 }
 
 /// The interpolated reads of a group that fits.
 template <int N>
 ORVANE_LEVEL_ATTR inline Vec<float, N> interpolate(const float* data, const Taps<N>& taps) noexcept {
     Vec<float, N> earlier, later;
-    for (int k = 0; k < N; ++k) {
-        earlier[k] = data[taps.earlier[k]];
-        later[k] = data[taps.earlier[k] + 1];
-    }
+    gatherPairs<N>(data, taps.earlier, earlier, later);
     return blend<N>(earlier, later, taps.frac);
+}
+
+/// The Mix's formulas for N lanes: before the read, what enters the line of a Mix that
+/// writes first; after it, what enters the line of one that does not, and the output. The
+/// formulas take at most four lanes, which every level passes alike.
+template <int N, bool beforeRead, typename Mix>
+ORVANE_LEVEL_ATTR inline void mixInto(float* slots, float* samples, Vec<float, N> x, Vec<float, N> delayed,
+                                      const Mix& mix) noexcept {
+    if constexpr (N > 4) {
+        const auto xs = split(x), reads = split(delayed);
+        mixInto<N / 2, beforeRead>(slots, samples, xs.low, reads.low, mix);
+        mixInto<N / 2, beforeRead>(slots + N / 2, samples + N / 2, xs.high, reads.high, mix);
+    } else if constexpr (beforeRead) {
+        store(slots, mix.lineInput(x, x));
+    } else {
+        if constexpr (!Mix::writesFirst) store(slots, mix.lineInput(x, delayed));
+        store(samples, mix.output(x, delayed));
+    }
 }
 
 /// N samples of every line of the set, at samples offset ..., writing slots write ... + N - 1.
@@ -69,21 +115,12 @@ ORVANE_LEVEL_ATTR void sweptGroup(const audio::SweptLines& set, std::uint32_t of
                                   float baseDelay, const Mix& mix) noexcept {
     const Taps<N> taps = sweptTaps<N>(write, load<N>(sweep), baseDelay, set.lines[0].capacity, Mix::writesFirst);
     if (taps.fits) {
-        // The Mix's formulas take at most four lanes, which every level passes alike.
-        constexpr int part = N < 4 ? N : 4;
         for (std::uint32_t c = 0; c < set.count; ++c) {
             float* const samples = set.samples[c] + offset;
             float* const slots = set.lines[c].data + write;
-            if constexpr (Mix::writesFirst)
-                for (int k = 0; k < N; k += part)
-                    store(slots + k, mix.lineInput(load<part>(samples + k), Vec<float, part>{}));
-            float delayed[N];
-            store(delayed, interpolate<N>(set.lines[c].data, taps));
-            for (int k = 0; k < N; k += part) {
-                const Vec<float, part> x = load<part>(samples + k), read = load<part>(delayed + k);
-                if constexpr (!Mix::writesFirst) store(slots + k, mix.lineInput(x, read));
-                store(samples + k, mix.output(x, read));
-            }
+            const Vec<float, N> x = load<N>(samples);
+            if constexpr (Mix::writesFirst) mixInto<N, true>(slots, samples, x, x, mix);
+            mixInto<N, false>(slots, samples, x, interpolate<N>(set.lines[c].data, taps), mix);
         }
     } else if constexpr (N > 2) {
         sweptGroup<N / 2>(set, offset, write, sweep, baseDelay, mix);
