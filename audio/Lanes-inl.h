@@ -52,39 +52,73 @@ ORVANE_LEVEL_ATTR inline Vec<std::int32_t, N> laneNumbers() noexcept {
     return numbers;
 }
 
-/// Whether some lane of a comparison's result is true.
-template <typename Mask>
-ORVANE_LEVEL_ATTR inline bool anyLane(Mask mask) noexcept {
-    if constexpr (sizeof(Mask) == 8) {
+/// The two halves of a vector, and a vector of two halves, in registers.
+template <typename V>
+struct Halves {
+    using Lane = std::remove_cvref_t<decltype(V{}[0])>;
+    static constexpr int lanes = static_cast<int>(sizeof(V) / sizeof(Lane));
+    using Half = Vec<Lane, lanes / 2>;
+    Half low, high;
+};
+
+template <typename V, int... k>
+ORVANE_LEVEL_ATTR inline Halves<V> split(V lanes, std::integer_sequence<int, k...> = {}) noexcept {
+    if constexpr (sizeof...(k) == 0) {
+        return split(lanes, std::make_integer_sequence<int, Halves<V>::lanes / 2>{});
+    } else {
+        return {__builtin_shufflevector(lanes, lanes, k...),
+                __builtin_shufflevector(lanes, lanes, (k + Halves<V>::lanes / 2)...)};
+    }
+}
+
+template <typename Half, int... k>
+ORVANE_LEVEL_ATTR inline auto join(Half low, Half high, std::integer_sequence<int, k...> = {}) noexcept {
+    if constexpr (sizeof...(k) == 0) {
+        return join(low, high, std::make_integer_sequence<int, 2 * static_cast<int>(sizeof(Half) / sizeof(low[0]))>{});
+    } else {
+        return __builtin_shufflevector(low, high, k...);
+    }
+}
+
+/// Whether some lane is not zero (of a comparison's result: true).
+template <typename V>
+ORVANE_LEVEL_ATTR inline bool anyLane(V lanes) noexcept {
+    if constexpr (sizeof(V) == 8) {
         std::uint64_t bits;
-        std::memcpy(&bits, &mask, sizeof bits);
+        std::memcpy(&bits, &lanes, sizeof bits);
         return bits != 0;
 #if defined(__x86_64__)
-    } else if constexpr (sizeof(Mask) == 16) {
-        return _mm_movemask_epi8(reinterpret_cast<__m128i>(mask)) != 0;
+    } else if constexpr (sizeof(V) == 16) {
+        return _mm_movemask_epi8(_mm_cmpeq_epi8(reinterpret_cast<__m128i>(lanes), _mm_setzero_si128())) != 0xffff;
 #endif
 #if ORVANE_LEVEL_BYTES >= 32
-    } else if constexpr (sizeof(Mask) == 32) {
-        const auto bits = reinterpret_cast<__m256i>(mask);
+    } else if constexpr (sizeof(V) == 32) {
+        const auto bits = reinterpret_cast<__m256i>(lanes);
         return _mm256_testz_si256(bits, bits) == 0;
 #endif
 #if ORVANE_LEVEL_BYTES >= 64
-    } else if constexpr (sizeof(Mask) == 64) {
-        const auto bits = reinterpret_cast<__m512i>(mask);
+    } else if constexpr (sizeof(V) == 64) {
+        const auto bits = reinterpret_cast<__m512i>(lanes);
         return _mm512_test_epi64_mask(bits, bits) != 0;
 #endif
     } else {  // wider than a register: the two halves together
-        using Lane = std::remove_cvref_t<decltype(mask[0])>;
-        using Half = Vec<Lane, static_cast<int>(sizeof(Mask) / sizeof(Lane) / 2)>;
-        Half halves[2];
-        std::memcpy(halves, &mask, sizeof mask);
-        return anyLane(halves[0] | halves[1]);
+        const auto halves = split(lanes);
+        return anyLane(halves.low | halves.high);
     }
 }
 
 /// Whether every lane of a comparison's result is true.
 template <typename Mask>
 ORVANE_LEVEL_ATTR inline bool allLanes(Mask mask) noexcept {
+#if defined(__x86_64__)
+    if constexpr (sizeof(Mask) == 16) return _mm_movemask_epi8(reinterpret_cast<__m128i>(mask)) == 0xffff;
+#endif
+#if ORVANE_LEVEL_BYTES >= 32
+    if constexpr (sizeof(Mask) == 32) {
+        const auto bits = reinterpret_cast<__m256i>(mask);
+        return _mm256_testc_si256(bits, _mm256_cmpeq_epi32(bits, bits)) != 0;
+    }
+#endif
     return !anyLane(~mask);
 }
 
@@ -92,6 +126,7 @@ ORVANE_LEVEL_ATTR inline bool allLanes(Mask mask) noexcept {
 #if !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
 #endif
 
 /// Each lane converted to the lane type of To (exactly, for the widenings here): the
@@ -124,33 +159,5 @@ ORVANE_LEVEL_ATTR inline To promote(From lanes) noexcept {
 #if !defined(__clang__)
 #pragma GCC diagnostic pop
 #endif
-
-/// The two halves of a vector, and a vector of two halves, in registers.
-template <typename V>
-struct Halves {
-    using Lane = std::remove_cvref_t<decltype(V{}[0])>;
-    static constexpr int lanes = static_cast<int>(sizeof(V) / sizeof(Lane));
-    using Half = Vec<Lane, lanes / 2>;
-    Half low, high;
-};
-
-template <typename V, int... k>
-ORVANE_LEVEL_ATTR inline Halves<V> split(V lanes, std::integer_sequence<int, k...> = {}) noexcept {
-    if constexpr (sizeof...(k) == 0) {
-        return split(lanes, std::make_integer_sequence<int, Halves<V>::lanes / 2>{});
-    } else {
-        return {__builtin_shufflevector(lanes, lanes, k...),
-                __builtin_shufflevector(lanes, lanes, (k + Halves<V>::lanes / 2)...)};
-    }
-}
-
-template <typename Half, int... k>
-ORVANE_LEVEL_ATTR inline auto join(Half low, Half high, std::integer_sequence<int, k...> = {}) noexcept {
-    if constexpr (sizeof...(k) == 0) {
-        return join(low, high, std::make_integer_sequence<int, 2 * static_cast<int>(sizeof(Half) / sizeof(low[0]))>{});
-    } else {
-        return __builtin_shufflevector(low, high, k...);
-    }
-}
 
 }  // namespace orvane::lanes::ORVANE_LEVEL

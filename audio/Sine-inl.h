@@ -14,19 +14,19 @@ ORVANE_LEVEL_ATTR inline Vec<float, N> replicaLanes(Vec<float, N> angle) noexcep
     const auto quadrant = promote<Quadrants>(n);
     const Doubles r = x - promote<Doubles>(n) * sine::halfPi;
     const Doubles r2 = r * r;
-    const auto odd = (quadrant & 1) != 0;
     // Neighbouring angles of an oscillator nearly always share a quadrant's parity, so only
     // one polynomial is usually needed.
+    const auto oddQuadrant = n & 1;
     Doubles sinePart{}, cosinePart{};
-    if (!allLanes(odd)) {
+    if (anyLane(oddQuadrant ^ 1)) {
         const Doubles r3 = r * r2;
         sinePart = (r3 * r2) * (r2 * sine::sin3 + sine::sin2) + (r3 * sine::sin1 + r);
     }
-    if (anyLane(odd)) {
+    if (anyLane(oddQuadrant)) {
         const Doubles r4 = r2 * r2;
         cosinePart = (r4 * r2) * (r2 * sine::cos4 + sine::cos3) + (r4 * sine::cos2 + (r2 * sine::cos1 + sine::cos0));
     }
-    const Doubles value = odd ? cosinePart : sinePart;
+    const Doubles value = (quadrant & 1) != 0 ? cosinePart : sinePart;
     // Negated when n & 2: the sign bit flipped before rounding, as rounding is symmetric.
     const auto negated = reinterpret_cast<Doubles>(reinterpret_cast<Quadrants>(value) ^ ((quadrant & 2) << 62));
     return __builtin_convertvector(negated, Vec<float, N>);

@@ -108,21 +108,16 @@ ORVANE_LEVEL_ATTR inline void mixInto(float* slots, float* samples, Vec<float, N
     }
 }
 
-/// N samples of every line of the set, at samples offset ..., writing slots write ... + N - 1.
-/// A group that does not fit goes as two of half the width, and pairs one sample at a time.
 template <int N, typename Mix>
-ORVANE_LEVEL_ATTR void sweptGroup(const audio::SweptLines& set, std::uint32_t offset, int write, const float* sweep,
-                                  float baseDelay, const Mix& mix) noexcept {
-    const Taps<N> taps = sweptTaps<N>(write, load<N>(sweep), baseDelay, set.lines[0].capacity, Mix::writesFirst);
-    if (taps.fits) {
-        for (std::uint32_t c = 0; c < set.count; ++c) {
-            float* const samples = set.samples[c] + offset;
-            float* const slots = set.lines[c].data + write;
-            const Vec<float, N> x = load<N>(samples);
-            if constexpr (Mix::writesFirst) mixInto<N, true>(slots, samples, x, x, mix);
-            mixInto<N, false>(slots, samples, x, interpolate<N>(set.lines[c].data, taps), mix);
-        }
-    } else if constexpr (N > 2) {
+ORVANE_LEVEL_ATTR inline void sweptGroup(const audio::SweptLines&, std::uint32_t, int, const float*, float,
+                                         const Mix&) noexcept;
+
+/// A group that does not fit: two of half the width, and pairs one sample at a time. Kept
+/// out of line, so that the common path stays small enough to inline.
+template <int N, typename Mix>
+[[gnu::noinline]] ORVANE_LEVEL_ATTR void sweptHalves(const audio::SweptLines& set, std::uint32_t offset, int write,
+                                                     const float* sweep, float baseDelay, const Mix& mix) noexcept {
+    if constexpr (N > 2) {
         sweptGroup<N / 2>(set, offset, write, sweep, baseDelay, mix);
         sweptGroup<N / 2>(set, offset + N / 2, write + N / 2, sweep + N / 2, baseDelay, mix);
     } else {
@@ -131,6 +126,21 @@ ORVANE_LEVEL_ATTR void sweptGroup(const audio::SweptLines& set, std::uint32_t of
                 float& sample = set.samples[c][offset + k];
                 sample = audio::sweptSample(set.lines[c], write + k, sample, sweep[k], baseDelay, mix);
             }
+    }
+}
+
+/// N samples of every line of the set, at samples offset ..., writing slots write ... + N - 1.
+template <int N, typename Mix>
+ORVANE_LEVEL_ATTR inline void sweptGroup(const audio::SweptLines& set, std::uint32_t offset, int write,
+                                         const float* sweep, float baseDelay, const Mix& mix) noexcept {
+    const Taps<N> taps = sweptTaps<N>(write, load<N>(sweep), baseDelay, set.lines[0].capacity, Mix::writesFirst);
+    if (!taps.fits) return sweptHalves<N>(set, offset, write, sweep, baseDelay, mix);
+    for (std::uint32_t c = 0; c < set.count; ++c) {
+        float* const samples = set.samples[c] + offset;
+        float* const slots = set.lines[c].data + write;
+        const Vec<float, N> x = load<N>(samples);
+        if constexpr (Mix::writesFirst) mixInto<N, true>(slots, samples, x, x, mix);
+        mixInto<N, false>(slots, samples, x, interpolate<N>(set.lines[c].data, taps), mix);
     }
 }
 
