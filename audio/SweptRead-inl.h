@@ -90,78 +90,81 @@ ORVANE_LEVEL_ATTR inline Vec<float, N> interpolate(const float* data, const Taps
     return blend<N>(earlier, later, taps.frac);
 }
 
-/// The Mix's formulas for N lanes: before the read, what enters the line of a Mix that
+/// The Wiring's formulas for N lanes: before the read, what enters the line of a Wiring that
 /// writes first; after it, what enters the line of one that does not, and the output. The
 /// formulas take at most four lanes, which every level passes alike.
-template <int N, bool beforeRead, typename Mix>
+template <int N, bool beforeRead, typename Wiring>
 ORVANE_LEVEL_ATTR inline void mixInto(float* slots, float* samples, Vec<float, N> x, Vec<float, N> delayed,
-                                      const Mix& mix) noexcept {
+                                      const Wiring& wiring) noexcept {
     if constexpr (N > 4) {
         const auto xs = split(x), reads = split(delayed);
-        mixInto<N / 2, beforeRead>(slots, samples, xs.low, reads.low, mix);
-        mixInto<N / 2, beforeRead>(slots + N / 2, samples + N / 2, xs.high, reads.high, mix);
+        mixInto<N / 2, beforeRead>(slots, samples, xs.low, reads.low, wiring);
+        mixInto<N / 2, beforeRead>(slots + N / 2, samples + N / 2, xs.high, reads.high, wiring);
     } else if constexpr (beforeRead) {
-        store(slots, mix.lineInput(x, x));
+        store(slots, wiring.lineInput(x, x));
     } else {
-        if constexpr (!Mix::writesFirst) store(slots, mix.lineInput(x, delayed));
-        store(samples, mix.output(x, delayed));
+        if constexpr (!Wiring::writesFirst) store(slots, wiring.lineInput(x, delayed));
+        store(samples, wiring.output(x, delayed));
     }
 }
 
-template <int N, typename Mix>
+template <int N, typename Wiring>
 ORVANE_LEVEL_ATTR inline void sweptGroup(const audio::SweptLines&, std::uint32_t, int, const float*, float,
-                                         const Mix&) noexcept;
+                                         const Wiring&) noexcept;
 
 /// A group that does not fit: two of half the width, and pairs one sample at a time. Kept
 /// out of line, so that the common path stays small enough to inline.
-template <int N, typename Mix>
+template <int N, typename Wiring>
 [[gnu::noinline]] ORVANE_LEVEL_ATTR void sweptHalves(const audio::SweptLines& set, std::uint32_t offset, int write,
-                                                     const float* sweep, float baseDelay, const Mix& mix) noexcept {
+                                                     const float* sweep, float baseDelay,
+                                                     const Wiring& wiring) noexcept {
     if constexpr (N > 2) {
-        sweptGroup<N / 2>(set, offset, write, sweep, baseDelay, mix);
-        sweptGroup<N / 2>(set, offset + N / 2, write + N / 2, sweep + N / 2, baseDelay, mix);
+        sweptGroup<N / 2>(set, offset, write, sweep, baseDelay, wiring);
+        sweptGroup<N / 2>(set, offset + N / 2, write + N / 2, sweep + N / 2, baseDelay, wiring);
     } else {
         for (std::uint32_t c = 0; c < set.count; ++c)
             for (int k = 0; k < N; ++k) {
                 float& sample = set.samples[c][offset + k];
-                sample = audio::sweptSample(set.lines[c], write + k, sample, sweep[k], baseDelay, mix);
+                sample = audio::sweptSample(set.lines[c], write + k, sample, sweep[k], baseDelay, wiring);
             }
     }
 }
 
 /// N samples of every line of the set, at samples offset ..., writing slots write ... + N - 1.
-template <int N, typename Mix>
+template <int N, typename Wiring>
 ORVANE_LEVEL_ATTR inline void sweptGroup(const audio::SweptLines& set, std::uint32_t offset, int write,
-                                         const float* sweep, float baseDelay, const Mix& mix) noexcept {
-    const Taps<N> taps = sweptTaps<N>(write, load<N>(sweep), baseDelay, set.lines[0].capacity, Mix::writesFirst);
-    if (!taps.fits) return sweptHalves<N>(set, offset, write, sweep, baseDelay, mix);
+                                         const float* sweep, float baseDelay, const Wiring& wiring) noexcept {
+    const Taps<N> taps =
+        sweptTaps<N>(write, load<N>(sweep), baseDelay, set.lines[0].getCapacity(), Wiring::writesFirst);
+    if (!taps.fits) return sweptHalves<N>(set, offset, write, sweep, baseDelay, wiring);
     for (std::uint32_t c = 0; c < set.count; ++c) {
         float* const samples = set.samples[c] + offset;
-        float* const slots = set.lines[c].data + write;
+        float* const slots = set.lines[c].slots() + write;
         const Vec<float, N> x = load<N>(samples);
-        if constexpr (Mix::writesFirst) mixInto<N, true>(slots, samples, x, x, mix);
-        mixInto<N, false>(slots, samples, x, interpolate<N>(set.lines[c].data, taps), mix);
+        if constexpr (Wiring::writesFirst) mixInto<N, true>(slots, samples, x, x, wiring);
+        mixInto<N, false>(slots, samples, x, interpolate<N>(set.lines[c].slots(), taps), wiring);
     }
 }
 
 /// count samples of every line of the set, at samples offset ..., whose write slots
-/// firstWrite ... firstWrite + count - 1 lie inside the ring.
-template <typename Mix>
+/// firstWrite ... firstWrite + count - 1 run on without wrapping.
+template <typename Wiring>
 ORVANE_LEVEL_ATTR void sweptRun(Target, const audio::SweptLines& set, std::uint32_t offset, int firstWrite,
-                                const float* sweep, std::uint32_t count, float baseDelay, const Mix& mix) noexcept {
+                                const float* sweep, std::uint32_t count, float baseDelay,
+                                const Wiring& wiring) noexcept {
     constexpr int lanes = ORVANE_LEVEL_FLOATS;
     std::uint32_t i = 0;
     for (; i + lanes <= count; i += lanes)
-        sweptGroup<lanes>(set, offset + i, firstWrite + static_cast<int>(i), sweep + i, baseDelay, mix);
+        sweptGroup<lanes>(set, offset + i, firstWrite + static_cast<int>(i), sweep + i, baseDelay, wiring);
     if (i + lanes / 2 <= count) {
-        sweptGroup<lanes / 2>(set, offset + i, firstWrite + static_cast<int>(i), sweep + i, baseDelay, mix);
+        sweptGroup<lanes / 2>(set, offset + i, firstWrite + static_cast<int>(i), sweep + i, baseDelay, wiring);
         i += lanes / 2;
     }
     for (std::uint32_t c = 0; c < set.count; ++c)
         for (std::uint32_t k = i; k < count; ++k) {
             float& sample = set.samples[c][offset + k];
             sample =
-                audio::sweptSample(set.lines[c], firstWrite + static_cast<int>(k), sample, sweep[k], baseDelay, mix);
+                audio::sweptSample(set.lines[c], firstWrite + static_cast<int>(k), sample, sweep[k], baseDelay, wiring);
         }
 }
 

@@ -24,15 +24,15 @@ inline float sweptReadPosition(int writePointer, int capacity, float sweep, floa
 }
 
 /// One sample at write slot write, exactly as the effect reads: answers the output sample.
-/// A Mix says what enters the line (lineInput) and what leaves as output; writesFirst puts
+/// A Wiring says what enters the line (lineInput) and what leaves as output; writesFirst puts
 /// the sample into the line before the read.
-template <typename Mix>
+template <typename Wiring>
 inline float sweptSample(CircularBuffer& line, int write, float x, float sweep, float baseDelay,
-                         const Mix& mix) noexcept {
-    if constexpr (Mix::writesFirst) line.data[write] = mix.lineInput(x, 0.0f);
-    const float delayed = line.interpolate(sweptReadPosition(write, line.capacity, sweep, baseDelay));
-    if constexpr (!Mix::writesFirst) line.data[write] = mix.lineInput(x, delayed);
-    return mix.output(x, delayed);
+                         const Wiring& wiring) noexcept {
+    if constexpr (Wiring::writesFirst) line.slots()[write] = wiring.lineInput(x, 0.0f);
+    const float delayed = line.interpolate(sweptReadPosition(write, line.getCapacity(), sweep, baseDelay));
+    if constexpr (!Wiring::writesFirst) line.slots()[write] = wiring.lineInput(x, delayed);
+    return wiring.output(x, delayed);
 }
 
 /// Lines that consume one sweep and share a write pointer and a capacity (the vibrato's

@@ -12,6 +12,7 @@ namespace orvane::extensions::audioeffects {
 /// cleared whenever a block arrives with another sample rate or channel count.
 class DelayLineBank {
 public:
+    /// The length of every effect's delay lines: a second at 48 kHz.
     static constexpr int slotsPerLine = 48000;
 
     explicit DelayLineBank(std::uint32_t numberOfChannels);

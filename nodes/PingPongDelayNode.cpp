@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "AtomicParameter.h"
+#include "DelayLineBank.h"
 #include "DenormalGuard.h"
 #include "EffectSupport.h"
 #include "metadata/Vocabulary.h"
@@ -12,7 +13,7 @@ namespace orvane::extensions::audioeffects {
 
 namespace {
 
-constexpr std::uint32_t lineLength = 48000;
+constexpr auto lineLength = static_cast<std::uint32_t>(DelayLineBank::slotsPerLine);
 
 OVAnyMap numberProperty(const char* description, const std::string& type, OVAny defaultValue, OVAny min, OVAny max) {
     return OVAnyMap{{PROPERTY_FIELD_DESCRIPTION, description},

@@ -18,8 +18,9 @@
 
 // The delay-line pass of the chorus, flanger and vibrato: a channel's line read at swept
 // positions, in place on that channel's samples (the vibrato's lines, which share one sweep,
-// side by side). A Mix (see sweptSample) says what enters the line and what leaves as output.
-// The callers pick the level once per block and hand its target down.
+// side by side). A Wiring (see sweptSample) says what enters the line and what leaves as
+// output. The nodes pick the processor level once per block (atSimdLevel) and hand its target
+// down to the oscillator and to sweptRun, the lane path of that level (SweptRead-inl.h).
 namespace orvane::extensions::audioeffects {
 
 /// Longest piece the nodes hand to runSweptLine at once: one oscillator piece.
@@ -31,48 +32,50 @@ using audio::sweptSample;
 /// Runs count samples of every line of the set through it, in place, and steps the shared
 /// write pointer past them. Sample i reads at sweptReadPosition(writePointer, capacity,
 /// sweep[i], baseDelay).
-template <typename Target, typename Mix>
+template <typename Target, typename Wiring>
 void runSweptLines(Target target, const SweptLines& set, const float* sweep, std::uint32_t count, float baseDelay,
-                   const Mix& mix) noexcept {
-    const int capacity = set.lines[0].capacity;
-    int writePointer = set.lines[0].writePointer;
+                   const Wiring& wiring) noexcept {
+    const int capacity = set.lines[0].getCapacity();
+    int writePointer = set.lines[0].getWritePointer();
     for (std::uint32_t done = 0; done < count;) {
-        // Straight runs between the points where the write pointer wraps.
+        // Runs between the points where the write pointer wraps.
         const std::uint32_t run = std::min(count - done, static_cast<std::uint32_t>(capacity - writePointer));
-        sweptRun(target, set, done, writePointer, sweep + done, run, baseDelay, mix);
+        sweptRun(target, set, done, writePointer, sweep + done, run, baseDelay, wiring);
         done += run;
         writePointer += static_cast<int>(run);
         if (writePointer == capacity) writePointer = 0;
     }
-    for (std::uint32_t c = 0; c < set.count; ++c) set.lines[c].writePointer = writePointer;
+    for (std::uint32_t c = 0; c < set.count; ++c) set.lines[c].setWritePointer(writePointer);
 }
 
 /// runSweptLines for one line.
-template <typename Target, typename Mix>
+template <typename Target, typename Wiring>
 void runSweptLine(Target target, audio::CircularBuffer& line, float* samples, const float* sweep, std::uint32_t count,
-                  float baseDelay, const Mix& mix) noexcept {
+                  float baseDelay, const Wiring& wiring) noexcept {
     float* const channel[1] = {samples};
-    runSweptLines(target, SweptLines{&line, channel, 1}, sweep, count, baseDelay, mix);
+    runSweptLines(target, SweptLines{&line, channel, 1}, sweep, count, baseDelay, wiring);
 }
 
-/// Every channel's line (lines[c] for channel c) consumes the same sweep (the vibrato): count
-/// samples from start of each of the first channels of output. Lines that share a write
-/// pointer (all of them, while every channel is processed in every block) go together, up to
-/// eight at once.
-template <typename Target, typename Mix>
+/// The vibrato's pass: the first `channels` channels of output, frames start ... start +
+/// count - 1, each through its own line (lines[c] for channel c), all consuming one sweep.
+/// Lines that share a write pointer (all of them, while every block has every channel) go
+/// together, eight at most, so that each group's read positions are computed once.
+template <typename Target, typename Wiring>
 void runSharedSweep(Target target, audio::CircularBuffer* lines, std::uint32_t channels, AudioBuffer<float>& output,
                     std::uint32_t start, const float* sweep, std::uint32_t count, float baseDelay,
-                    const Mix& mix) noexcept {
+                    const Wiring& wiring) noexcept {
     constexpr std::uint32_t maxTogether = 8;
     float* samples[maxTogether];
     for (std::uint32_t first = 0; first < channels;) {
         std::uint32_t together = 0;
         for (; together < maxTogether && first + together < channels; ++together) {
             const audio::CircularBuffer& line = lines[first + together];
-            if (line.writePointer != lines[first].writePointer || line.capacity != lines[first].capacity) break;
+            if (line.getWritePointer() != lines[first].getWritePointer() ||
+                line.getCapacity() != lines[first].getCapacity())
+                break;
             samples[together] = output.getChannelData(first + together) + start;
         }
-        runSweptLines(target, SweptLines{lines + first, samples, together}, sweep, count, baseDelay, mix);
+        runSweptLines(target, SweptLines{lines + first, samples, together}, sweep, count, baseDelay, wiring);
         first += together;
     }
 }
@@ -89,10 +92,10 @@ inline void widenSweep(const float* lfo, float* sweep, std::uint32_t count, floa
 /// chorus and the flanger): copy, bypass, format tracking, then per piece of the block each
 /// channel's oscillator runs ahead and its line consumes the sweep. Channels without a line
 /// keep their input.
-template <typename Mix>
+template <typename Wiring>
 bool processChannelSweeps(AudioBus& inputBus, AudioBus& outputBus, DelayLineBank& delayLines,
                           SweepOscillators& oscillators, const AtomicParameter<bool>& isEnabled,
-                          const AtomicParameter<float>& sweepWidth, float baseDelay, const Mix& mix) noexcept {
+                          const AtomicParameter<float>& sweepWidth, float baseDelay, const Wiring& wiring) noexcept {
     outputBus.copyFrom(inputBus);
     if (!isEnabled.load()) return true;
 
@@ -113,7 +116,7 @@ bool processChannelSweeps(AudioBus& inputBus, AudioBus& outputBus, DelayLineBank
                 oscillators[channel].process(target, static_cast<int>(block.sampleRate), lfo, steps);
                 widenSweep(lfo, sweep, steps, width, block.sampleRate);
                 runSweptLine(target, delayLines[channel], output.getChannelData(channel) + start, sweep, steps,
-                             baseDelay, mix);
+                             baseDelay, wiring);
             }
         }
     });

@@ -24,7 +24,7 @@ public:
 namespace {
 
 // The sample enters the line before the read; the output is the delayed signal alone.
-struct VibratoMix {
+struct VibratoWiring {
     static constexpr bool writesFirst = true;
     template <typename T>
     T lineInput(T x, T) const noexcept {
@@ -88,7 +88,7 @@ bool VibratoNode::process(AudioBus& inputBus, AudioBus& outputBus) {
             state.oscillator.process(target, sampleRate, lfo, steps);
             widenSweep(lfo, sweep, steps, width, block.sampleRate);
             runSharedSweep(target, state.delayLines.data(), channels, output, start, sweep, steps, Internals::baseDelay,
-                           VibratoMix{});
+                           VibratoWiring{});
         }
     });
     return true;

@@ -45,7 +45,7 @@ float blend(float earlier, float later, float frac) {
 CircularBuffer noiseRing(int capacity, unsigned int seed) {
     CircularBuffer ring(capacity);
     const std::vector<float> noise = testing::noise(1, static_cast<std::size_t>(capacity), seed)[0];
-    std::copy(noise.begin(), noise.end(), ring.data);
+    std::copy(noise.begin(), noise.end(), ring.slots());
     return ring;
 }
 
@@ -77,7 +77,7 @@ TEST(SimdLevelTest, TheEnvironmentCapsTheLevel) {
 TEST(CircularBufferTest, OperationsFollowThePlainRingArithmetic) {
     for (const int capacity : {1, 7, 48000}) {
         CircularBuffer line = noiseRing(capacity, 1);
-        std::vector<float> slots(line.data, line.data + capacity);
+        std::vector<float> slots(line.slots(), line.slots() + capacity);
         long long read = 0, write = 0;
         const auto wrap = [capacity](long long p) { return ((p % capacity) + capacity) % capacity; };
         const std::function<void(int)> operations[] = {
@@ -94,12 +94,12 @@ TEST(CircularBufferTest, OperationsFollowThePlainRingArithmetic) {
         for (int step = 0; step < 20000; ++step) {
             const int argument = random() % 2 ? specials[random() % std::size(specials)] : static_cast<int>(random());
             operations[random() % std::size(operations)](argument);
-            ASSERT_TRUE(line.readPointer == read && line.writePointer == write) << "step " << step;
+            ASSERT_TRUE(line.getReadPointer() == read && line.getWritePointer() == write) << "step " << step;
         }
-        const float* storage = line.data;
+        const float* storage = line.slots();
         line.reset();
-        EXPECT_TRUE(line.data == storage && line.readPointer == 0 && line.writePointer == 0);
-        EXPECT_TRUE(std::all_of(line.data, line.data + capacity, [](float s) { return s == 0.0f; }));
+        EXPECT_TRUE(line.slots() == storage && line.getReadPointer() == 0 && line.getWritePointer() == 0);
+        EXPECT_TRUE(std::all_of(line.slots(), line.slots() + capacity, [](float s) { return s == 0.0f; }));
     }
 }
 
@@ -121,13 +121,13 @@ TEST(CircularBufferTest, InterpolatesBetweenNeighbouringSlots) {
     // clang-format on
     for (const Row& row : rows) {
         const CircularBuffer line = noiseRing(row.capacity, 2);
-        EXPECT_EQ(line.interpolate(row.position), blend(line.data[row.earlier], line.data[row.later], row.frac))
+        EXPECT_EQ(line.interpolate(row.position), blend(line.slots()[row.earlier], line.slots()[row.later], row.frac))
             << row.capacity << " @ " << row.position;
     }
     // Outside the contract: a slot's value or a blend of two, never outside the storage.
     for (int capacity : {1, 7, 48000}) {
         CircularBuffer line(capacity);
-        for (int k = 0; k < capacity; ++k) line.data[k] = static_cast<float>(k + 1);
+        for (int k = 0; k < capacity; ++k) line.slots()[k] = static_cast<float>(k + 1);
         for (float position : {nan, inf, -inf, 1e30f, -1e30f, 3.0e9f, -3.0e9f, 2.0e9f, static_cast<float>(INT_MIN),
                                std::numeric_limits<float>::max(), std::numeric_limits<float>::lowest(), -1e-30f}) {
             const float value = line.interpolate(position);
@@ -141,16 +141,16 @@ TEST(CircularBufferTest, CapacityLimitsAndMoves) {
         EXPECT_THROW(CircularBuffer{size}, std::invalid_argument) << size;
     CircularBuffer source = noiseRing(16, 3);
     source.setWritePointer(12);
-    const float* storage = source.data;
+    const float* storage = source.slots();
     CircularBuffer moved(std::move(source));
-    EXPECT_EQ(moved.data, storage);
-    EXPECT_EQ(moved.writePointer, 12);
-    EXPECT_EQ(source.data, nullptr);  // NOLINT(bugprone-use-after-move): left without storage
+    EXPECT_EQ(moved.slots(), storage);
+    EXPECT_EQ(moved.getWritePointer(), 12);
+    EXPECT_EQ(source.slots(), nullptr);  // NOLINT(bugprone-use-after-move): left without storage
     CircularBuffer target(4);
     target = std::move(moved);
-    EXPECT_EQ(target.data, storage);
-    EXPECT_EQ(target.capacity, 16);
-    EXPECT_EQ(moved.data, nullptr);  // NOLINT(bugprone-use-after-move)
+    EXPECT_EQ(target.slots(), storage);
+    EXPECT_EQ(target.getCapacity(), 16);
+    EXPECT_EQ(moved.slots(), nullptr);  // NOLINT(bugprone-use-after-move)
 }
 
 // ---------------------------------------------------------------------------------------
@@ -235,11 +235,13 @@ TEST(LFOTest, FreshOscillatorFollowsTheFormulaAtItsDefaults) {
 
 // The read of a modulated line written out plainly: fmodf, floor, the slot after, the blend.
 float plainSweptRead(const CircularBuffer& ring, int write, float sweep, float baseDelay) {
-    const auto size = static_cast<float>(ring.capacity);
+    const auto size = static_cast<float>(ring.getCapacity());
     float position = std::fmod(((static_cast<float>(write) - sweep) - baseDelay) + size, size);
     if (!std::isfinite(position)) position = std::fmod((static_cast<float>(write) - baseDelay) + size, size);
     const float base = std::floor(position);
-    const auto slot = [&](long long k) { return ring.data[((k % ring.capacity) + ring.capacity) % ring.capacity]; };
+    const auto slot = [&](long long k) {
+        return ring.slots()[((k % ring.getCapacity()) + ring.getCapacity()) % ring.getCapacity()];
+    };
     return blend(slot(static_cast<long long>(base)), slot(static_cast<long long>(base) + 1), position - base);
 }
 
@@ -266,7 +268,7 @@ TEST(SweptReadTest, MatchesFmodfAndThePlainInterpolation) {
 }
 
 // The two orders a line pass can take: read, then write with feedback; or write, then read.
-struct FeedbackMix {
+struct FeedbackWiring {
     static constexpr bool writesFirst = false;
     template <typename T>
     T lineInput(T x, T delayed) const noexcept {
@@ -277,7 +279,7 @@ struct FeedbackMix {
         return delayed * 0.8f + x;
     }
 };
-struct WritesFirstMix {
+struct WritesFirstWiring {
     static constexpr bool writesFirst = true;
     template <typename T>
     T lineInput(T x, T) const noexcept {
@@ -292,7 +294,7 @@ struct WritesFirstMix {
 // A run through the group paths leaves the output and the line exactly as sample-by-sample
 // processing does, for delays (sweep + base delay) on both sides of where groups of eight or
 // four may read their own writes, and near the ring's length.
-template <typename Mix>
+template <typename Wiring>
 void expectRunsMatchSampleBySample() {
     const auto size = static_cast<float>(48000);
     std::vector<float> delays;
@@ -322,30 +324,30 @@ void expectRunsMatchSampleBySample() {
                                                          : (delay - baseDelay) + (moves ? spread : 0.0f);
                     }
                     for (CircularBuffer* ring : {&fast, &plain}) {
-                        std::memcpy(ring->data, start.data, 48000 * sizeof(float));
-                        ring->writePointer = first;
+                        std::memcpy(ring->slots(), start.slots(), 48000 * sizeof(float));
+                        ring->setWritePointer(first);
                     }
                     std::vector<float> fastOut = input, plainOut = input;
                     atSimdLevel([&](auto target) {
                         extensions::audioeffects::runSweptLine(target, fast, fastOut.data(), sweeps.data(),
                                                                static_cast<std::uint32_t>(sweeps.size()), baseDelay,
-                                                               Mix{});
+                                                               Wiring{});
                     });
                     for (std::size_t i = 0; i < sweeps.size(); ++i) {
-                        plainOut[i] = extensions::audioeffects::sweptSample(plain, plain.writePointer, plainOut[i],
-                                                                            sweeps[i], baseDelay, Mix{});
+                        plainOut[i] = extensions::audioeffects::sweptSample(plain, plain.getWritePointer(), plainOut[i],
+                                                                            sweeps[i], baseDelay, Wiring{});
                         plain.stepWritePointer(1);
                     }
                     for (std::size_t i = 0; i < sweeps.size(); ++i)
                         ASSERT_TRUE(sameFloat(fastOut[i], plainOut[i])) << "sample " << i;
-                    ASSERT_EQ(fast.writePointer, plain.writePointer);
-                    ASSERT_EQ(std::memcmp(fast.data, plain.data, 48000 * sizeof(float)), 0);
+                    ASSERT_EQ(fast.getWritePointer(), plain.getWritePointer());
+                    ASSERT_EQ(std::memcmp(fast.slots(), plain.slots(), 48000 * sizeof(float)), 0);
                 }
 }
 
 TEST(SweptReadTest, GroupedRunsMatchSampleBySampleAtTheirDelayLimits) {
-    expectRunsMatchSampleBySample<FeedbackMix>();
-    expectRunsMatchSampleBySample<WritesFirstMix>();
+    expectRunsMatchSampleBySample<FeedbackWiring>();
+    expectRunsMatchSampleBySample<WritesFirstWiring>();
 }
 
 // Lines that take one sweep run together only while they share a write pointer; each ends
@@ -362,22 +364,23 @@ TEST(SweptReadTest, SharedSweepRunsEachLineAsAlone) {
     testing::Channels input = testing::noise(channels, 300, 6);
     for (std::uint32_t c = 0; c < channels; ++c) {
         const int pointer = c == 4 ? 47900 : 100;  // one line apart from the others
-        together[c].writePointer = alone[c].writePointer = pointer;
-        std::memcpy(together[c].data, noiseRing(48000, c).data, 48000 * sizeof(float));
-        std::memcpy(alone[c].data, together[c].data, 48000 * sizeof(float));
+        together[c].setWritePointer(pointer);
+        alone[c].setWritePointer(pointer);
+        std::memcpy(together[c].slots(), noiseRing(48000, c).slots(), 48000 * sizeof(float));
+        std::memcpy(alone[c].slots(), together[c].slots(), 48000 * sizeof(float));
         std::copy(input[c].begin(), input[c].end(), shared.getChannelData(c));
     }
     atSimdLevel([&](auto target) {
         extensions::audioeffects::runSharedSweep(target, together.data(), channels, shared, 0, sweeps.data(), 300, 1.0f,
-                                                 WritesFirstMix{});
+                                                 WritesFirstWiring{});
         for (std::uint32_t c = 0; c < channels; ++c)
             extensions::audioeffects::runSweptLine(target, alone[c], input[c].data(), sweeps.data(), 300, 1.0f,
-                                                   WritesFirstMix{});
+                                                   WritesFirstWiring{});
     });
     for (std::uint32_t c = 0; c < channels; ++c) {
-        EXPECT_EQ(together[c].writePointer, alone[c].writePointer) << c;
+        EXPECT_EQ(together[c].getWritePointer(), alone[c].getWritePointer()) << c;
         EXPECT_EQ(std::memcmp(shared.getChannelData(c), input[c].data(), 300 * sizeof(float)), 0) << c;
-        EXPECT_EQ(std::memcmp(together[c].data, alone[c].data, 48000 * sizeof(float)), 0) << c;
+        EXPECT_EQ(std::memcmp(together[c].slots(), alone[c].slots(), 48000 * sizeof(float)), 0) << c;
     }
 }
 
