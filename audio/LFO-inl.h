@@ -1,5 +1,7 @@
 // The oscillator's loops over a piece, for one level (see ForEachLevel.h): plain loops the
-// compiler puts in that level's lanes.
+// compiler puts in that level's lanes, and the sines.
+#include "audio/Sine-inl.h"
+
 namespace orvane::lanes::ORVANE_LEVEL {
 
 /// phases[k] = start + k * stride, each rounded once to float, for k < count.

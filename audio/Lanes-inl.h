@@ -1,24 +1,10 @@
-// Lane vectors and the few operations the compiler's vector types lack, for one level (see
-// ForEachLevel.h). Arithmetic on Vec is lane by lane with the scalar operators' rounding.
+// The lane operations the compilers' vector types lack, for one level (see ForEachLevel.h).
 #include <cstring>
 #include <type_traits>
 #include <utility>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
-#endif
-
-#if !defined(ORVANE_LANE_TYPES)
-#define ORVANE_LANE_TYPES
-namespace orvane::lanes {
-template <typename T, int N>
-struct VecOf {
-    typedef T type __attribute__((vector_size(N * sizeof(T))));
-};
-/// N lanes of T.
-template <typename T, int N>
-using Vec = typename VecOf<T, N>::type;
-}  // namespace orvane::lanes
 #endif
 
 namespace orvane::lanes::ORVANE_LEVEL {
@@ -52,29 +38,28 @@ ORVANE_LEVEL_ATTR inline Vec<std::int32_t, N> laneNumbers() noexcept {
     return numbers;
 }
 
-/// The two halves of a vector, and a vector of two halves, in registers.
 template <typename V>
-struct Halves {
-    using Lane = std::remove_cvref_t<decltype(V{}[0])>;
-    static constexpr int lanes = static_cast<int>(sizeof(V) / sizeof(Lane));
-    using Half = Vec<Lane, lanes / 2>;
-    Half low, high;
-};
+constexpr int laneCount = static_cast<int>(sizeof(V) / sizeof(V{}[0]));
 
+/// The low and high halves of a vector, in registers.
 template <typename V, int... k>
-ORVANE_LEVEL_ATTR inline Halves<V> split(V lanes, std::integer_sequence<int, k...> = {}) noexcept {
+ORVANE_LEVEL_ATTR inline auto split(V lanes, std::integer_sequence<int, k...> = {}) noexcept {
     if constexpr (sizeof...(k) == 0) {
-        return split(lanes, std::make_integer_sequence<int, Halves<V>::lanes / 2>{});
+        return split(lanes, std::make_integer_sequence<int, laneCount<V> / 2>{});
     } else {
-        return {__builtin_shufflevector(lanes, lanes, k...),
-                __builtin_shufflevector(lanes, lanes, (k + Halves<V>::lanes / 2)...)};
+        struct Halves {
+            Vec<std::remove_cvref_t<decltype(lanes[0])>, laneCount<V> / 2> low, high;
+        };
+        return Halves{__builtin_shufflevector(lanes, lanes, k...),
+                      __builtin_shufflevector(lanes, lanes, (k + laneCount<V> / 2)...)};
     }
 }
 
+/// Two halves as one vector, in registers.
 template <typename Half, int... k>
 ORVANE_LEVEL_ATTR inline auto join(Half low, Half high, std::integer_sequence<int, k...> = {}) noexcept {
     if constexpr (sizeof...(k) == 0) {
-        return join(low, high, std::make_integer_sequence<int, 2 * static_cast<int>(sizeof(Half) / sizeof(low[0]))>{});
+        return join(low, high, std::make_integer_sequence<int, 2 * laneCount<Half>>{});
     } else {
         return __builtin_shufflevector(low, high, k...);
     }
@@ -93,13 +78,11 @@ ORVANE_LEVEL_ATTR inline bool anyLane(V lanes) noexcept {
 #endif
 #if ORVANE_LEVEL_BYTES >= 32
     } else if constexpr (sizeof(V) == 32) {
-        const auto bits = reinterpret_cast<__m256i>(lanes);
-        return _mm256_testz_si256(bits, bits) == 0;
+        return _mm256_testz_si256(reinterpret_cast<__m256i>(lanes), reinterpret_cast<__m256i>(lanes)) == 0;
 #endif
 #if ORVANE_LEVEL_BYTES >= 64
     } else if constexpr (sizeof(V) == 64) {
-        const auto bits = reinterpret_cast<__m512i>(lanes);
-        return _mm512_test_epi64_mask(bits, bits) != 0;
+        return _mm512_test_epi64_mask(reinterpret_cast<__m512i>(lanes), reinterpret_cast<__m512i>(lanes)) != 0;
 #endif
     } else {  // wider than a register: the two halves together
         const auto halves = split(lanes);
@@ -110,14 +93,8 @@ ORVANE_LEVEL_ATTR inline bool anyLane(V lanes) noexcept {
 /// Whether every lane of a comparison's result is true.
 template <typename Mask>
 ORVANE_LEVEL_ATTR inline bool allLanes(Mask mask) noexcept {
-#if defined(__x86_64__)
-    if constexpr (sizeof(Mask) == 16) return _mm_movemask_epi8(reinterpret_cast<__m128i>(mask)) == 0xffff;
-#endif
 #if ORVANE_LEVEL_BYTES >= 32
-    if constexpr (sizeof(Mask) == 32) {
-        const auto bits = reinterpret_cast<__m256i>(mask);
-        return _mm256_testc_si256(bits, _mm256_cmpeq_epi32(bits, bits)) != 0;
-    }
+    if constexpr (sizeof(Mask) == 32) return _mm256_testc_si256(__m256i(mask), __m256i(mask == mask)) != 0;
 #endif
     return !anyLane(~mask);
 }
@@ -129,29 +106,26 @@ ORVANE_LEVEL_ATTR inline bool allLanes(Mask mask) noexcept {
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #endif
 
-/// Each lane converted to the lane type of To (exactly, for the widenings here): the
-/// conversions g++ would split into halves go through the level's instruction at once.
+/// Each lane converted exactly to the lane type of To, in one of the level's instructions
+/// where g++ would convert the two halves apart.
 template <typename To, typename From>
 ORVANE_LEVEL_ATTR inline To promote(From lanes) noexcept {
     static_assert(sizeof(To) <= ORVANE_LEVEL_BYTES, "wider than the level's registers");
-    [[maybe_unused]] constexpr int n = sizeof(From) / sizeof(lanes[0]);
-    using ToLane [[maybe_unused]] = std::remove_cvref_t<decltype(To{}[0])>;
-    using FromLane [[maybe_unused]] = std::remove_cvref_t<decltype(lanes[0])>;
+    [[maybe_unused]] constexpr bool fromFloat = std::is_same_v<std::remove_cvref_t<decltype(lanes[0])>, float>;
+    [[maybe_unused]] constexpr bool toDouble = std::is_same_v<std::remove_cvref_t<decltype(To{}[0])>, double>;
 #if ORVANE_LEVEL_BYTES >= 64
-    if constexpr (n == 8 && std::is_same_v<FromLane, float>)
-        return reinterpret_cast<To>(_mm512_cvtps_pd(reinterpret_cast<__m256>(lanes)));
-    if constexpr (n == 8 && std::is_same_v<ToLane, double>)
-        return reinterpret_cast<To>(_mm512_cvtepi32_pd(reinterpret_cast<__m256i>(lanes)));
-    if constexpr (n == 8 && !std::is_same_v<ToLane, double>)
-        return reinterpret_cast<To>(_mm512_cvtepi32_epi64(reinterpret_cast<__m256i>(lanes)));
+    if constexpr (laneCount<From> == 8) {
+        if constexpr (fromFloat) return To(_mm512_cvtps_pd(__m256(lanes)));
+        if constexpr (!fromFloat && toDouble) return To(_mm512_cvtepi32_pd(__m256i(lanes)));
+        if constexpr (!toDouble) return To(_mm512_cvtepi32_epi64(__m256i(lanes)));
+    }
 #endif
 #if ORVANE_LEVEL_BYTES >= 32
-    if constexpr (n == 4 && std::is_same_v<FromLane, float>)
-        return reinterpret_cast<To>(_mm256_cvtps_pd(reinterpret_cast<__m128>(lanes)));
-    if constexpr (n == 4 && std::is_same_v<ToLane, double>)
-        return reinterpret_cast<To>(_mm256_cvtepi32_pd(reinterpret_cast<__m128i>(lanes)));
-    if constexpr (n == 4 && !std::is_same_v<ToLane, double>)
-        return reinterpret_cast<To>(_mm256_cvtepi32_epi64(reinterpret_cast<__m128i>(lanes)));
+    if constexpr (laneCount<From> == 4) {
+        if constexpr (fromFloat) return To(_mm256_cvtps_pd(__m128(lanes)));
+        if constexpr (!fromFloat && toDouble) return To(_mm256_cvtepi32_pd(__m128i(lanes)));
+        if constexpr (!toDouble) return To(_mm256_cvtepi32_epi64(__m128i(lanes)));
+    }
 #endif
     return __builtin_convertvector(lanes, To);
 }

@@ -1,30 +1,23 @@
 #include "SimdLevel.h"
 
 #include <cstdlib>
-#include <cstring>
+#include <string_view>
 
 namespace orvane::audio {
 
 namespace {
 
-SimdLevel processorLevel() noexcept {
+SimdLevel levelInForce() noexcept {
+    SimdLevel level = SimdLevel::baseline;
 #if defined(__x86_64__)
     __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx512f")) return SimdLevel::avx512;
-    if (__builtin_cpu_supports("avx2")) return SimdLevel::avx2;
+    if (__builtin_cpu_supports("avx2")) level = SimdLevel::avx2;
+    if (__builtin_cpu_supports("avx512f")) level = SimdLevel::avx512;
 #endif
-    return SimdLevel::baseline;
-}
-
-// Tests and hosts run every level on one machine by capping it; an unknown name caps nothing.
-SimdLevel levelInForce() noexcept {
-    const SimdLevel processor = processorLevel();
-    const char* cap = std::getenv("ORVANE_SIMD");
-    if (cap == nullptr) return processor;
-    SimdLevel capped = processor;
-    if (std::strcmp(cap, "baseline") == 0) capped = SimdLevel::baseline;
-    if (std::strcmp(cap, "avx2") == 0) capped = SimdLevel::avx2;
-    return capped < processor ? capped : processor;
+    const char* cap = std::getenv("ORVANE_SIMD");  // an unknown name caps nothing
+    if (cap != nullptr && std::string_view(cap) == "baseline") level = SimdLevel::baseline;
+    if (cap != nullptr && std::string_view(cap) == "avx2" && level > SimdLevel::avx2) level = SimdLevel::avx2;
+    return level;
 }
 
 // Read while the library loads, so that no audio thread pays for the environment.

@@ -1,44 +1,46 @@
 #pragma once
 
-// The processor level the vector paths run at, and the one place that maps it to code.
-//
-// Code written once for every level lives in a per-level file (see ForEachLevel.h), compiled
-// into namespace orvane::lanes::<level> with that level's instruction set. atSimdLevel hands
-// a caller the tag of the level in force; calls taking the tag find that level's code.
+// The processor level the lane paths run at, and atSimdLevel, the one place that maps it to
+// code. That code is written once per algorithm in a per-level file (see ForEachLevel.h),
+// compiled into namespace orvane::lanes::<level>: a call given the level's Target tag finds
+// the level's code by argument-dependent lookup.
 namespace orvane::lanes {
+
+/// N lanes of T, with the scalar operators lane by lane (the compilers' vector types).
+template <typename T, int N>
+struct VecOf {
+    typedef T type __attribute__((vector_size(N * sizeof(T))));
+};
+template <typename T, int N>
+using Vec = typename VecOf<T, N>::type;
+
 namespace baseline {
-struct Target {};  // x86-64's SSE2, or whatever another processor always has
+struct Target {};  // x86-64's SSE2, or what any processor of another family has
 }  // namespace baseline
-#if defined(__x86_64__)
 namespace avx2 {
 struct Target {};
 }  // namespace avx2
 namespace avx512 {
 struct Target {};
 }  // namespace avx512
-#endif
+
 }  // namespace orvane::lanes
 
 namespace orvane::audio {
 
 enum class SimdLevel { baseline, avx2, avx512 };
 
-/// What the processor offers, capped by the environment variable ORVANE_SIMD
-/// (baseline, avx2 or avx512) as the library loads; a cap above the processor is ignored.
+/// What the processor offers, capped by the environment variable ORVANE_SIMD (baseline, avx2
+/// or avx512) as the library loads, so that tests and hosts can run each level; a cap above
+/// the processor is ignored.
 SimdLevel simdLevel() noexcept;  // [any thread]
 
-/// body(tag) with the tag of the level in force. Callers pick once per block or piece.
+/// body(target) with the Target of the level in force. Callers pick once per block or piece.
 template <typename Body>
 decltype(auto) atSimdLevel(Body&& body) {
 #if defined(__x86_64__)
-    switch (simdLevel()) {
-        case SimdLevel::avx512:
-            return body(lanes::avx512::Target{});
-        case SimdLevel::avx2:
-            return body(lanes::avx2::Target{});
-        case SimdLevel::baseline:
-            break;
-    }
+    if (simdLevel() == SimdLevel::avx512) return body(lanes::avx512::Target{});
+    if (simdLevel() == SimdLevel::avx2) return body(lanes::avx2::Target{});
 #endif
     return body(lanes::baseline::Target{});
 }

@@ -48,7 +48,7 @@ ORVANE_LEVEL_ATTR inline unsigned int sineGroups(float* values, unsigned int cou
     return i;
 }
 
-ORVANE_LEVEL_ATTR void sineInPlace(Target, float* values, unsigned int count) noexcept {
+ORVANE_LEVEL_ATTR inline void sineInPlace(Target, float* values, unsigned int count) noexcept {
     // Four doubles fill 256 bits: the baseline has no replica lanes.
     constexpr int lanes = ORVANE_LEVEL_BYTES / 8;
     unsigned int i = 0;

@@ -5,20 +5,10 @@
 #include <cmath>
 #include <cstdint>
 
-namespace orvane::audio {
+#define ORVANE_PER_LEVEL "audio/Sine-inl.h"
+#include "audio/ForEachLevel.h"
 
-// The C library's sinf: reduce by a multiple n of pi/2 (rounded through a fixed-point
-// conversion), then a sine polynomial for even n, a cosine polynomial for odd n, negated when
-// n & 2; below 2^-12 the angle itself. Double precision throughout, rounded once to float.
-namespace replicaConstants {
-constexpr double twoOverPiScaled = 0x1.45F306DC9C883p+23;  // 2/pi * 2^24
-constexpr double halfPi = 0x1.921FB54442D18p0;
-constexpr double sin1 = -0x1.555545995a603p-3, sin2 = 0x1.1107605230bc4p-7, sin3 = -0x1.994eb3774cf24p-13;
-constexpr double cos0 = 0x1p0, cos1 = -0x1.ffffffd0c621cp-2, cos2 = 0x1.55553e1068f19p-5, cos3 = -0x1.6c087e89a359dp-10,
-                 cos4 = 0x1.99343027bf8c3p-16;
-constexpr float tiny = 0x1p-12f;
-constexpr float replicaLimit = 8.0f;  // the lanes serve [0, replicaLimit)
-}  // namespace replicaConstants
+namespace orvane::audio {
 
 namespace {
 
@@ -89,6 +79,3 @@ bool sineReplicaInUse() noexcept { return replicaInUse(); }
 float sineReplica(float angle, bool fused) noexcept { return replica(angle, fused); }
 
 }  // namespace orvane::audio
-
-#define ORVANE_PER_LEVEL "audio/Sine-inl.h"
-#include "audio/ForEachLevel.h"
