@@ -1,6 +1,5 @@
 #include "Sine.h"
 
-#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -49,24 +48,8 @@ bool libraryMatches(bool fused) noexcept {
     return true;
 }
 
-enum : int { unchecked, replicaServes, libraryOnly };
-std::atomic<int> check{unchecked};
-
-// What serves the angles in [0, 8). Lock-free: threads that check at once agree.
-int replicaForm() noexcept {
-    int state = check.load(std::memory_order_relaxed);
-    if (state == unchecked) {
-        state = libraryOnly;
-        if (libraryMatches(false) || libraryMatches(true)) state = replicaServes;
-        check.store(state, std::memory_order_relaxed);
-    }
-    return state;
-}
-
-bool replicaInUse() noexcept { return replicaForm() == replicaServes; }
-
 // Checked while the library loads, so that no audio thread pays for it.
-[[maybe_unused]] const bool checkedAtLoad = replicaInUse();
+[[maybe_unused]] const bool checkedAtLoad = sineReplicaInUse();
 
 }  // namespace
 
@@ -74,7 +57,11 @@ void sineInPlace(float* values, unsigned int count) noexcept {
     atSimdLevel([&](auto target) { sineInPlace(target, values, count); });
 }
 
-bool sineReplicaInUse() noexcept { return replicaInUse(); }
+// A function-local static, so that code running at load before this file's statics gets it too.
+bool sineReplicaInUse() noexcept {
+    static const bool matches = libraryMatches(false) || libraryMatches(true);
+    return matches;
+}
 
 float sineReplica(float angle, bool fused) noexcept { return replica(angle, fused); }
 

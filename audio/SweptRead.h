@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 #include "audio/CircularBuffer.h"
@@ -9,9 +10,6 @@
 // for bit, the line's contents included.
 namespace orvane::audio {
 
-/// sweptReadPosition for positions outside [0, 2 * capacity): fmodf, or no sweep when not finite.
-float sweptReadPositionAnywhere(int writePointer, int capacity, float sweep, float baseDelay) noexcept;
-
 /// The fractional slot a modulated delay reads: baseDelay + sweep slots behind the write
 /// pointer, reduced into (-capacity, capacity) as fmodf does, all in single precision.
 /// A sweep that makes the position non-finite counts as no sweep.
@@ -20,7 +18,8 @@ inline float sweptReadPosition(int writePointer, int capacity, float sweep, floa
     const float position = ((static_cast<float>(writePointer) - sweep) - baseDelay) + size;
     if (position >= 0.0f && position < size) return position;                // fmodf leaves it as it is
     if (position >= size && position < size + size) return position - size;  // exact (Sterbenz)
-    return sweptReadPositionAnywhere(writePointer, capacity, sweep, baseDelay);
+    if (std::isfinite(position)) return std::fmod(position, size);
+    return std::fmod((static_cast<float>(writePointer) - baseDelay) + size, size);  // no sweep
 }
 
 /// One sample at write slot write, exactly as the effect reads: answers the output sample.

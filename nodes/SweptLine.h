@@ -88,39 +88,53 @@ inline void widenSweep(const float* lfo, float* sweep, std::uint32_t count, floa
     for (std::uint32_t i = 0; i < count; ++i) sweep[i] = (lfo[i] * width) * slotsPerSecond;
 }
 
+/// What one piece of a block hands an effect: frames start ... start + steps - 1 of output,
+/// of which the first `channels` have a line.
+struct SweptPiece {
+    AudioBuffer<float>& output;
+    std::uint32_t start, steps, channels, sampleRate;
+    float width;  // the sweep width in seconds, loaded once per block
+};
+
+/// One block of a swept effect: copy, bypass, format tracking, then run(target, piece) for
+/// each piece of the block, in place on the output, at the level picked once for the block.
+template <typename Run>
+bool processSweptBlock(AudioBus& inputBus, AudioBus& outputBus, DelayLineBank& delayLines,
+                       const AtomicParameter<bool>& isEnabled, const AtomicParameter<float>& sweepWidth,
+                       const Run& run) noexcept {
+    outputBus.copyFrom(inputBus);
+    if (!isEnabled.load()) return true;
+    const BlockShape block = BlockShape::of(inputBus);
+    delayLines.trackFormat(block.sampleRate, block.channels);
+    const DenormalGuard guard;
+    SweptPiece piece{outputBus.buffer, 0, 0, delayLines.channelsWithLines(block.channels), block.sampleRate,
+                     sweepWidth.load()};
+    audio::atSimdLevel([&](auto target) {
+        for (; piece.start < block.frames; piece.start += maxSweptRun) {
+            piece.steps = std::min(block.frames - piece.start, maxSweptRun);
+            run(target, piece);
+        }
+    });
+    return true;
+}
+
 /// One block of an effect whose every channel has an oscillator and a line of its own (the
-/// chorus and the flanger): copy, bypass, format tracking, then per piece of the block each
-/// channel's oscillator runs ahead and its line consumes the sweep. Channels without a line
-/// keep their input.
+/// chorus and the flanger): per piece, each channel's oscillator runs ahead and its line
+/// consumes the sweep. Channels without a line keep their input.
 template <typename Wiring>
 bool processChannelSweeps(AudioBus& inputBus, AudioBus& outputBus, DelayLineBank& delayLines,
                           SweepOscillators& oscillators, const AtomicParameter<bool>& isEnabled,
                           const AtomicParameter<float>& sweepWidth, float baseDelay, const Wiring& wiring) noexcept {
-    outputBus.copyFrom(inputBus);
-    if (!isEnabled.load()) return true;
-
-    const BlockShape block = BlockShape::of(inputBus);
-    delayLines.trackFormat(block.sampleRate, block.channels);
-    if (block.frames == 0 || block.channels == 0) return true;
-
-    // The output holds the input now and is processed in place.
-    const DenormalGuard guard;
-    AudioBuffer<float>& output = outputBus.buffer;
-    const float width = sweepWidth.load();
-    const std::uint32_t channels = delayLines.channelsWithLines(block.channels);
-    audio::atSimdLevel([&](auto target) {
-        float lfo[maxSweptRun], sweep[maxSweptRun];
-        for (std::uint32_t start = 0; start < block.frames; start += maxSweptRun) {
-            const std::uint32_t steps = std::min(block.frames - start, maxSweptRun);
-            for (std::uint32_t channel = 0; channel < channels; ++channel) {
-                oscillators[channel].process(target, static_cast<int>(block.sampleRate), lfo, steps);
-                widenSweep(lfo, sweep, steps, width, block.sampleRate);
-                runSweptLine(target, delayLines[channel], output.getChannelData(channel) + start, sweep, steps,
-                             baseDelay, wiring);
+    return processSweptBlock(
+        inputBus, outputBus, delayLines, isEnabled, sweepWidth, [&](auto target, const SweptPiece& piece) {
+            float lfo[maxSweptRun], sweep[maxSweptRun];
+            for (std::uint32_t channel = 0; channel < piece.channels; ++channel) {
+                oscillators[channel].process(target, static_cast<int>(piece.sampleRate), lfo, piece.steps);
+                widenSweep(lfo, sweep, piece.steps, piece.width, piece.sampleRate);
+                runSweptLine(target, delayLines[channel], piece.output.getChannelData(channel) + piece.start, sweep,
+                             piece.steps, baseDelay, wiring);
             }
-        }
-    });
-    return true;
+        });
 }
 
 }  // namespace orvane::extensions::audioeffects
