@@ -1,8 +1,7 @@
 // Compiles the file named by ORVANE_PER_LEVEL once per processor level, into namespace
-// orvane::lanes::ORVANE_LEVEL, every function there tagged ORVANE_LEVEL_ATTR so that it is
-// built for that level's instructions; ORVANE_LEVEL_BYTES is the level's widest register.
-// The lane helpers (Lanes-inl.h) come with the first per-level file of a translation unit.
-// No include guard: each inclusion compiles one more per-level file.
+// orvane::lanes::ORVANE_LEVEL, its functions tagged ORVANE_LEVEL_ATTR (the level's
+// instructions); ORVANE_LEVEL_BYTES is the level's widest register. Lanes-inl.h comes first,
+// once per translation unit. No include guard: each inclusion compiles one more file.
 #if !defined(ORVANE_PER_LEVEL)
 #error "define ORVANE_PER_LEVEL as the per-level file to compile"
 #endif

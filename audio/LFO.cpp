@@ -6,6 +6,9 @@
 
 #include "Sine.h"
 
+#define ORVANE_PER_LEVEL "audio/LFO-inl.h"
+#include "audio/ForEachLevel.h"
+
 namespace orvane::audio {
 
 namespace {
@@ -18,19 +21,7 @@ float wrapPhase(float next, float previous) noexcept {
     return next < 1.0f ? next : 0.0f;  // a tiny negative phase rounds up to 1.0
 }
 
-// 2 pi phase + phaseOffset, formed in double and rounded once.
-float angleOf(float phaseNow, float phaseOffsetNow) noexcept {
-    return static_cast<float>(static_cast<double>(phaseNow) * 6.283185307179586 + static_cast<double>(phaseOffsetNow));
-}
-
 }  // namespace
-
-}  // namespace orvane::audio
-
-#define ORVANE_PER_LEVEL "audio/LFO-inl.h"
-#include "audio/ForEachLevel.h"
-
-namespace orvane::audio {
 
 void LFO::updatePeriod(int sampleRate) noexcept {
     if (sampleRate != cachedSampleRate) {
@@ -48,12 +39,12 @@ float LFO::nextPhase(float current, float frequencyNow, float period) noexcept {
 
 float LFO::process(int sampleRate) noexcept {
     updatePeriod(sampleRate);
-    const float currentAmplitude = amplitude.load();
-    const float currentOffset = offset.load();
+    const Piece piece = loadPiece();
     const float current = phase;
-    const float currentPhaseOffset = phaseOffset.load();
-    phase = nextPhase(current, frequency.load(), samplePeriod);
-    return std::sin(angleOf(current, currentPhaseOffset)) * currentAmplitude + currentOffset;
+    phase = nextPhase(current, piece.frequency, samplePeriod);
+    float output;  // the baseline's shape calls sinf
+    shapePiece(lanes::baseline::Target{}, &current, &output, 1, piece.phaseOffset, piece.amplitude, piece.offset);
+    return output;
 }
 
 // A store from another thread lands between pieces, as it could between single steps.

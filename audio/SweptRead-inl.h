@@ -4,11 +4,10 @@ namespace orvane::lanes::ORVANE_LEVEL {
 
 /// Slots and weights of N reads at write slots firstWrite ... firstWrite + N - 1, and whether
 /// the group fits in lanes: every position in [0, 2 * capacity), where the reduction is exact;
-/// no lane's two slots across the end of the ring; and no lane reading a slot the group
-/// writes on the other side of that lane in sample order. A group either writes every lane
-/// before it reads (writesFirst: what enters the line does not depend on the read), so lane k
-/// must not read the slots of later lanes, or reads every lane first, so lane k must not read
-/// those of earlier lanes.
+/// no lane's two slots across the end of the ring; no lane reading a slot written on its other
+/// side in sample order. A group writes every lane first when what enters the line does not
+/// depend on the read (writesFirst), so lane k must not read later lanes' slots; otherwise it
+/// reads first, so lane k must not read earlier lanes' slots.
 template <int N>
 struct Taps {
     Vec<std::int32_t, N> earlier;  // the later slot is the next one
@@ -75,9 +74,8 @@ ORVANE_LEVEL_ATTR inline Vec<float, N> interpolate(const float* data, const Taps
     }
 }
 
-/// The Wiring's formulas for N lanes: before the read, what enters the line of a Wiring that
-/// writes first; after it, what enters the line of one that does not, and the output. The
-/// formulas take at most four lanes, which every level passes alike.
+/// The Wiring's formulas: before the read, the line input of a Wiring that writes first; after
+/// it, the other's line input and the output. Four lanes at most, which every level passes alike.
 template <int N, bool beforeRead, typename Wiring>
 ORVANE_LEVEL_ATTR inline void wire(float* slots, float* samples, Vec<float, N> x, Vec<float, N> delayed,
                                    const Wiring& wiring) noexcept {
@@ -108,8 +106,8 @@ template <int N, typename Wiring>
 ORVANE_LEVEL_ATTR inline void sweptGroup(const audio::SweptLines& set, std::uint32_t offset, int write,
                                          const float* sweep, float baseDelay, const Wiring& wiring) noexcept;
 
-/// A group that does not fit: two of half the width, pairs one sample at a time. Out of
-/// line, so that the group that fits stays small enough to inline.
+/// A group that does not fit: two of half the width, pairs one by one. Out of line, so that
+/// the group that fits stays small enough to inline.
 template <int N, typename Wiring>
 [[gnu::noinline]] ORVANE_LEVEL_ATTR void sweptHalves(const audio::SweptLines& set, std::uint32_t offset, int write,
                                                      const float* sweep, float baseDelay,

@@ -27,7 +27,6 @@ namespace orvane::extensions::audioeffects {
 inline constexpr std::uint32_t maxSweptRun = audio::LFO::maxStepsAtOnce;
 
 using audio::SweptLines;
-using audio::sweptSample;
 
 /// Runs count samples of every line of the set through it, in place, and steps the shared
 /// write pointer past them. Sample i reads at sweptReadPosition(writePointer, capacity,

@@ -1,7 +1,5 @@
 #include "VibratoNode.h"
 
-#include <algorithm>
-
 #include "SweptLine.h"
 
 namespace orvane::extensions::audioeffects {

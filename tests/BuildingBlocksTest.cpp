@@ -334,8 +334,8 @@ void expectRunsMatchSampleBySample() {
                                                                Wiring{});
                     });
                     for (std::size_t i = 0; i < sweeps.size(); ++i) {
-                        plainOut[i] = extensions::audioeffects::sweptSample(plain, plain.getWritePointer(), plainOut[i],
-                                                                            sweeps[i], baseDelay, Wiring{});
+                        plainOut[i] =
+                            sweptSample(plain, plain.getWritePointer(), plainOut[i], sweeps[i], baseDelay, Wiring{});
                         plain.stepWritePointer(1);
                     }
                     for (std::size_t i = 0; i < sweeps.size(); ++i)
