@@ -60,8 +60,7 @@ public:
     int getCapacity() const noexcept { return capacity; }          // [audio thread]
     int getReadPointer() const noexcept { return readPointer; }    // [audio thread]
     int getWritePointer() const noexcept { return writePointer; }  // [audio thread]
-    /// The storage, slot i at slots()[i] for i in [0, capacity): for the block paths that
-    /// index runs of slots themselves, within the ring.
+    /// The storage, slot i at slots()[i]: for block paths that index runs of slots themselves.
     float* slots() noexcept { return data; }              // [audio thread]
     const float* slots() const noexcept { return data; }  // [audio thread]
 

@@ -55,10 +55,10 @@ private:
     // Fills phases with the phase before each of steps steps and steps the phase past them.
     template <typename Target>
     void runPhase(Target target, float* phases, unsigned int steps, float frequencyNow) noexcept;
-    // Inside one binade [2^e, 2^(e+1)) every sum increment + current rounds to the same grid, so
-    // each step adds the same amount and the phases form a series computed exactly in double.
-    // Writes at most count phases of it, steps current past them and answers how many (0 where
-    // the series does not hold: a binade's top, a tie between grid points, a subnormal phase).
+    // In one binade [2^e, 2^(e+1)) every sum increment + current rounds to the same grid, so the
+    // phases form a series computed exactly in double. Writes at most count phases of it, steps
+    // current past them, answers how many (0 where the series does not hold: a binade's top, a
+    // tie between grid points, a subnormal phase).
     template <typename Target>
     static unsigned int seriesStretch(Target target, float& current, float increment, float* phases,
                                       unsigned int count) noexcept;

@@ -93,9 +93,6 @@ ORVANE_LEVEL_ATTR inline bool anyLane(V lanes) noexcept {
 /// Whether every lane of a comparison's result is true.
 template <typename Mask>
 ORVANE_LEVEL_ATTR inline bool allLanes(Mask mask) noexcept {
-#if ORVANE_LEVEL_BYTES >= 32
-    if constexpr (sizeof(Mask) == 32) return _mm256_testc_si256(__m256i(mask), __m256i(mask == mask)) != 0;
-#endif
     return !anyLane(~mask);
 }
 

@@ -1,9 +1,8 @@
 #pragma once
 
 // The processor level the lane paths run at, and atSimdLevel, the one place that maps it to
-// code. That code is written once per algorithm in a per-level file (see ForEachLevel.h),
-// compiled into namespace orvane::lanes::<level>: a call given the level's Target tag finds
-// the level's code by argument-dependent lookup.
+// code: code written once per algorithm and compiled into orvane::lanes::<level> (see
+// ForEachLevel.h), which a call given the level's Target finds by argument-dependent lookup.
 namespace orvane::lanes {
 
 /// N lanes of T, with the scalar operators lane by lane (the compilers' vector types).

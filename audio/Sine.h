@@ -2,11 +2,9 @@
 
 namespace orvane::audio {
 
-/// values[i] = sinf(values[i]) for i < count, bit for bit what the C library's sinf returns.
-/// Angles in [0, 8) (every angle the effects' oscillators form) go eight at a time (AVX-512)
-/// or four at a time (AVX2) through a replica of the library's algorithm, once a check at
-/// load has found the library's sinf to be that algorithm; other angles, and all of them at
-/// the baseline or when the check failed, call sinf.
+/// values[i] = sinf(values[i]) for i < count, bit for bit. Angles in [0, 8) (all the effects'
+/// oscillators form) go eight (AVX-512) or four (AVX2) at a time through a replica of the
+/// library's algorithm, once a check at load has found sinf to be it; the rest call sinf.
 void sineInPlace(float* values, unsigned int count) noexcept;  // [audio thread]
 
 /// Whether the replica passed its check and is in use.

@@ -17,23 +17,21 @@
 #include "audio/ForEachLevel.h"
 
 // The delay-line pass of the chorus, flanger and vibrato: a channel's line read at swept
-// positions, in place on that channel's samples (the vibrato's lines, which share one sweep,
-// side by side). A Wiring (see sweptSample) says what enters the line and what leaves as
-// output. The nodes pick the processor level once per block (atSimdLevel) and hand its target
-// down to the oscillator and to sweptRun, the lane path of that level (SweptRead-inl.h).
+// positions, in place on its samples (the vibrato's lines, which share one sweep, side by
+// side); a Wiring (see sweptSample) says what enters the line and what leaves as output. The
+// block driver picks the processor level once per block and hands its target down to the
+// oscillator and to sweptRun, that level's lane path (SweptRead-inl.h).
 namespace orvane::extensions::audioeffects {
 
-/// Longest piece the nodes hand to runSweptLine at once: one oscillator piece.
+/// Longest piece a block goes in: one oscillator piece.
 inline constexpr std::uint32_t maxSweptRun = audio::LFO::maxStepsAtOnce;
-
-using audio::SweptLines;
 
 /// Runs count samples of every line of the set through it, in place, and steps the shared
 /// write pointer past them. Sample i reads at sweptReadPosition(writePointer, capacity,
 /// sweep[i], baseDelay).
 template <typename Target, typename Wiring>
-void runSweptLines(Target target, const SweptLines& set, const float* sweep, std::uint32_t count, float baseDelay,
-                   const Wiring& wiring) noexcept {
+void runSweptLines(Target target, const audio::SweptLines& set, const float* sweep, std::uint32_t count,
+                   float baseDelay, const Wiring& wiring) noexcept {
     const int capacity = set.lines[0].getCapacity();
     int writePointer = set.lines[0].getWritePointer();
     for (std::uint32_t done = 0; done < count;) {
@@ -45,14 +43,6 @@ void runSweptLines(Target target, const SweptLines& set, const float* sweep, std
         if (writePointer == capacity) writePointer = 0;
     }
     for (std::uint32_t c = 0; c < set.count; ++c) set.lines[c].setWritePointer(writePointer);
-}
-
-/// runSweptLines for one line.
-template <typename Target, typename Wiring>
-void runSweptLine(Target target, audio::CircularBuffer& line, float* samples, const float* sweep, std::uint32_t count,
-                  float baseDelay, const Wiring& wiring) noexcept {
-    float* const channel[1] = {samples};
-    runSweptLines(target, SweptLines{&line, channel, 1}, sweep, count, baseDelay, wiring);
 }
 
 /// The vibrato's pass: the first `channels` channels of output, frames start ... start +
@@ -74,17 +64,15 @@ void runSharedSweep(Target target, audio::CircularBuffer* lines, std::uint32_t c
                 break;
             samples[together] = output.getChannelData(first + together) + start;
         }
-        runSweptLines(target, SweptLines{lines + first, samples, together}, sweep, count, baseDelay, wiring);
+        runSweptLines(target, audio::SweptLines{lines + first, samples, together}, sweep, count, baseDelay, wiring);
         first += together;
     }
 }
 
-/// sweep[i] = (lfo[i] * width) * sampleRate: the oscillator's output, a sweep in seconds,
-/// widened into slots.
+/// sweep[i] = (lfo[i] * width) * sampleRate: the oscillator's output widened into slots.
 inline void widenSweep(const float* lfo, float* sweep, std::uint32_t count, float width,
                        std::uint32_t sampleRate) noexcept {
-    const auto slotsPerSecond = static_cast<float>(sampleRate);
-    for (std::uint32_t i = 0; i < count; ++i) sweep[i] = (lfo[i] * width) * slotsPerSecond;
+    for (std::uint32_t i = 0; i < count; ++i) sweep[i] = (lfo[i] * width) * static_cast<float>(sampleRate);
 }
 
 /// What one piece of a block hands an effect: frames start ... start + steps - 1 of output,
@@ -130,8 +118,9 @@ bool processChannelSweeps(AudioBus& inputBus, AudioBus& outputBus, DelayLineBank
             for (std::uint32_t channel = 0; channel < piece.channels; ++channel) {
                 oscillators[channel].process(target, static_cast<int>(piece.sampleRate), lfo, piece.steps);
                 widenSweep(lfo, sweep, piece.steps, piece.width, piece.sampleRate);
-                runSweptLine(target, delayLines[channel], piece.output.getChannelData(channel) + piece.start, sweep,
-                             piece.steps, baseDelay, wiring);
+                float* const samples[1] = {piece.output.getChannelData(channel) + piece.start};
+                runSweptLines(target, audio::SweptLines{&delayLines[channel], samples, 1}, sweep, piece.steps,
+                              baseDelay, wiring);
             }
         });
 }

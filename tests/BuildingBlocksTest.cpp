@@ -291,6 +291,17 @@ struct WritesFirstWiring {
     }
 };
 
+// A line's run of samples through the lane path of the level in force.
+template <typename Wiring>
+void runAlone(CircularBuffer& line, float* samples, const std::vector<float>& sweeps, const Wiring& wiring,
+              float baseDelay) {
+    float* const channel[1] = {samples};
+    atSimdLevel([&](auto target) {
+        extensions::audioeffects::runSweptLines(target, SweptLines{&line, channel, 1}, sweeps.data(),
+                                                static_cast<std::uint32_t>(sweeps.size()), baseDelay, wiring);
+    });
+}
+
 // A run through the group paths leaves the output and the line exactly as sample-by-sample
 // processing does, for delays (sweep + base delay) on both sides of where groups of eight or
 // four may read their own writes, and near the ring's length.
@@ -328,11 +339,7 @@ void expectRunsMatchSampleBySample() {
                         ring->setWritePointer(first);
                     }
                     std::vector<float> fastOut = input, plainOut = input;
-                    atSimdLevel([&](auto target) {
-                        extensions::audioeffects::runSweptLine(target, fast, fastOut.data(), sweeps.data(),
-                                                               static_cast<std::uint32_t>(sweeps.size()), baseDelay,
-                                                               Wiring{});
-                    });
+                    runAlone(fast, fastOut.data(), sweeps, Wiring{}, baseDelay);
                     for (std::size_t i = 0; i < sweeps.size(); ++i) {
                         plainOut[i] =
                             sweptSample(plain, plain.getWritePointer(), plainOut[i], sweeps[i], baseDelay, Wiring{});
@@ -373,10 +380,8 @@ TEST(SweptReadTest, SharedSweepRunsEachLineAsAlone) {
     atSimdLevel([&](auto target) {
         extensions::audioeffects::runSharedSweep(target, together.data(), channels, shared, 0, sweeps.data(), 300, 1.0f,
                                                  WritesFirstWiring{});
-        for (std::uint32_t c = 0; c < channels; ++c)
-            extensions::audioeffects::runSweptLine(target, alone[c], input[c].data(), sweeps.data(), 300, 1.0f,
-                                                   WritesFirstWiring{});
     });
+    for (std::uint32_t c = 0; c < channels; ++c) runAlone(alone[c], input[c].data(), sweeps, WritesFirstWiring{}, 1.0f);
     for (std::uint32_t c = 0; c < channels; ++c) {
         EXPECT_EQ(together[c].getWritePointer(), alone[c].getWritePointer()) << c;
         EXPECT_EQ(std::memcmp(shared.getChannelData(c), input[c].data(), 300 * sizeof(float)), 0) << c;
