@@ -65,35 +65,24 @@ ORVANE_LEVEL_ATTR inline auto join(Half low, Half high, std::integer_sequence<in
     }
 }
 
-/// Whether some lane is not zero (of a comparison's result: true).
+/// Bit k set where the sign bit of 32-bit lane k is: where lane k of a comparison is true.
 template <typename V>
-ORVANE_LEVEL_ATTR inline bool anyLane(V lanes) noexcept {
-    if constexpr (sizeof(V) == 8) {
-        std::uint64_t bits;
-        std::memcpy(&bits, &lanes, sizeof bits);
-        return bits != 0;
+ORVANE_LEVEL_ATTR inline int signBits(V lanes) noexcept {
 #if defined(__x86_64__)
-    } else if constexpr (sizeof(V) == 16) {
-        return _mm_movemask_epi8(_mm_cmpeq_epi8(reinterpret_cast<__m128i>(lanes), _mm_setzero_si128())) != 0xffff;
+    if constexpr (sizeof(V) == 16) return _mm_movemask_ps(__m128(lanes));
 #endif
 #if ORVANE_LEVEL_BYTES >= 32
-    } else if constexpr (sizeof(V) == 32) {
-        return _mm256_testz_si256(reinterpret_cast<__m256i>(lanes), reinterpret_cast<__m256i>(lanes)) == 0;
+    if constexpr (sizeof(V) == 32) return _mm256_movemask_ps(__m256(lanes));
 #endif
-#if ORVANE_LEVEL_BYTES >= 64
-    } else if constexpr (sizeof(V) == 64) {
-        return _mm512_test_epi64_mask(reinterpret_cast<__m512i>(lanes), reinterpret_cast<__m512i>(lanes)) != 0;
-#endif
-    } else {  // wider than a register: the two halves together
-        const auto halves = split(lanes);
-        return anyLane(halves.low | halves.high);
-    }
+    int bits = 0;
+    for (int k = 0; k < laneCount<V>; ++k) bits |= (lanes[k] < 0) << k;
+    return bits;
 }
 
-/// Whether every lane of a comparison's result is true.
+/// Whether every lane of a comparison of 32-bit lanes is true.
 template <typename Mask>
 ORVANE_LEVEL_ATTR inline bool allLanes(Mask mask) noexcept {
-    return !anyLane(~mask);
+    return signBits(mask) == (1 << laneCount<Mask>)-1;
 }
 
 // GCC 12's AVX-512 conversion intrinsics start from an undefined register it then reports.

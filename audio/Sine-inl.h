@@ -16,13 +16,13 @@ ORVANE_LEVEL_ATTR inline Vec<float, N> replicaLanes(Vec<float, N> angle) noexcep
     const Doubles r2 = r * r;
     // Neighbouring angles of an oscillator nearly always share a quadrant's parity, so only
     // one polynomial is usually needed.
-    const auto oddQuadrant = n & 1;
+    const int oddLanes = signBits(n << 31);
     Doubles sinePart{}, cosinePart{};
-    if (anyLane(oddQuadrant ^ 1)) {
+    if (oddLanes != (1 << N) - 1) {
         const Doubles r3 = r * r2;
         sinePart = (r3 * r2) * (r2 * sine::sin3 + sine::sin2) + (r3 * sine::sin1 + r);
     }
-    if (anyLane(oddQuadrant)) {
+    if (oddLanes != 0) {
         const Doubles r4 = r2 * r2;
         cosinePart = (r4 * r2) * (r2 * sine::cos4 + sine::cos3) + (r4 * sine::cos2 + (r2 * sine::cos1 + sine::cos0));
     }
