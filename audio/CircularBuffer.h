@@ -57,12 +57,19 @@ public:
     /// Slots from the read pointer forward to the write pointer (0 when they are equal).
     int getFillLevel() const noexcept;  // [audio thread]
 
+    int getCapacity() const noexcept { return capacity; }          // [audio thread]
+    int getReadPointer() const noexcept { return readPointer; }    // [audio thread]
+    int getWritePointer() const noexcept { return writePointer; }  // [audio thread]
+    /// The storage, slot i at slots()[i]: for block paths that index runs of slots themselves.
+    float* slots() noexcept { return data; }              // [audio thread]
+    const float* slots() const noexcept { return data; }  // [audio thread]
+
+private:
     int capacity;
     float* data;
     int readPointer = 0;
     int writePointer = 0;
 
-private:
     // The interpolation itself: slot index (in the ring) weighted by (1 - frac), the next slot
     // by frac; the product frac * later in single precision, the rest in double, rounded once.
     float interpolateAt(int index, float frac) const noexcept {

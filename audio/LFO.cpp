@@ -4,8 +4,10 @@
 #include <cmath>
 #include <cstdint>
 
-#include "Processor.h"
 #include "Sine.h"
+
+#define ORVANE_PER_LEVEL "audio/LFO-inl.h"
+#include "audio/ForEachLevel.h"
 
 namespace orvane::audio {
 
@@ -17,43 +19,6 @@ float wrapPhase(float next, float previous) noexcept {
     if (!std::isfinite(next)) return previous;
     next -= std::floor(next);
     return next < 1.0f ? next : 0.0f;  // a tiny negative phase rounds up to 1.0
-}
-
-// 2 pi phase + phaseOffset, formed in double and rounded once.
-float angleOf(float phaseNow, float phaseOffsetNow) noexcept {
-    return static_cast<float>(static_cast<double>(phaseNow) * 6.283185307179586 + static_cast<double>(phaseOffsetNow));
-}
-
-// The loops over a piece. Each is built twice, for the baseline and for AVX2 (the same body
-// inlined into a function for that target), and runs in the widest the processor has.
-inline void fillSeries(float* phases, int count, double start, double stride) noexcept {
-    for (int k = 0; k < count; ++k) phases[k] = static_cast<float>(start + static_cast<double>(k) * stride);
-}
-
-inline void fillAngles(const float* phases, float* out, unsigned int steps, float phaseOffset) noexcept {
-    for (unsigned int i = 0; i < steps; ++i) out[i] = angleOf(phases[i], phaseOffset);
-}
-
-inline void scaleInPlace(float* out, unsigned int steps, float amplitude, float offset) noexcept {
-    for (unsigned int i = 0; i < steps; ++i) out[i] = out[i] * amplitude + offset;
-}
-
-#if defined(__x86_64__)
-#define ORVANE_AVX2 [[gnu::target("avx2")]]
-#else
-#define ORVANE_AVX2
-#endif
-
-ORVANE_AVX2 void fillSeriesWide(float* phases, int count, double start, double stride) noexcept {
-    fillSeries(phases, count, start, stride);
-}
-
-ORVANE_AVX2 void fillAnglesWide(const float* phases, float* out, unsigned int steps, float phaseOffset) noexcept {
-    fillAngles(phases, out, steps, phaseOffset);
-}
-
-ORVANE_AVX2 void scaleInPlaceWide(float* out, unsigned int steps, float amplitude, float offset) noexcept {
-    scaleInPlace(out, steps, amplitude, offset);
 }
 
 }  // namespace
@@ -74,12 +39,12 @@ float LFO::nextPhase(float current, float frequencyNow, float period) noexcept {
 
 float LFO::process(int sampleRate) noexcept {
     updatePeriod(sampleRate);
-    const float currentAmplitude = amplitude.load();
-    const float currentOffset = offset.load();
+    const Piece piece = loadPiece();
     const float current = phase;
-    const float currentPhaseOffset = phaseOffset.load();
-    phase = nextPhase(current, frequency.load(), samplePeriod);
-    return std::sin(angleOf(current, currentPhaseOffset)) * currentAmplitude + currentOffset;
+    phase = nextPhase(current, piece.frequency, samplePeriod);
+    float output;  // the baseline's shape calls sinf
+    shapePiece(lanes::baseline::Target{}, &current, &output, 1, piece.phaseOffset, piece.amplitude, piece.offset);
+    return output;
 }
 
 // A store from another thread lands between pieces, as it could between single steps.
@@ -87,21 +52,9 @@ LFO::Piece LFO::loadPiece() const noexcept {
     return {amplitude.load(), offset.load(), phaseOffset.load(), frequency.load()};
 }
 
-// Independent per step: the angles, sines and scaling go in vectors.
-void LFO::shape(const float* phases, float* out, unsigned int steps, const Piece& piece) noexcept {
-    const bool wide = processorHasAvx2();
-    if (wide)
-        fillAnglesWide(phases, out, steps, piece.phaseOffset);
-    else
-        fillAngles(phases, out, steps, piece.phaseOffset);
-    sineInPlace(out, steps);
-    if (wide)
-        scaleInPlaceWide(out, steps, piece.amplitude, piece.offset);
-    else
-        scaleInPlace(out, steps, piece.amplitude, piece.offset);
-}
-
-unsigned int LFO::straightStretch(float& current, float increment, float* phases, unsigned int count) noexcept {
+template <typename Target>
+unsigned int LFO::seriesStretch(Target target, float& current, float increment, float* phases,
+                                unsigned int count) noexcept {
     // Normal phases only, and a first step that stays below the top of current's binade.
     if (!(current >= 0x1p-126f)) return 0;
     const float top = std::bit_cast<float>((std::bit_cast<std::uint32_t>(current) & 0x7f800000u) + 0x00800000u);
@@ -118,20 +71,18 @@ unsigned int LFO::straightStretch(float& current, float increment, float* phases
     if (stride > 0.0 && (static_cast<double>(top) - start) / stride < n)
         n = static_cast<unsigned int>((static_cast<double>(top) - start) / stride);
     while (n > 0 && start + static_cast<double>(n) * stride >= static_cast<double>(top)) --n;
-    if (processorHasAvx2())
-        fillSeriesWide(phases, static_cast<int>(n), start, stride);
-    else
-        fillSeries(phases, static_cast<int>(n), start, stride);
+    fillSeries(target, phases, static_cast<int>(n), start, stride);
     current = static_cast<float>(start + static_cast<double>(n) * stride);
     return n;
 }
 
-void LFO::runPhase(float* phases, unsigned int steps, float frequencyNow) noexcept {
+template <typename Target>
+void LFO::runPhase(Target target, float* phases, unsigned int steps, float frequencyNow) noexcept {
     const float increment = frequencyNow * samplePeriod;
     float current = phase;
     for (unsigned int i = 0; i < steps;) {
         const unsigned int stretch =
-            increment >= 0.0f ? straightStretch(current, increment, phases + i, steps - i) : 0u;
+            increment >= 0.0f ? seriesStretch(target, current, increment, phases + i, steps - i) : 0u;
         i += stretch;
         if (stretch == 0) {  // a binade's end, a wrap, a tie or a frequency below 0: one plain step
             phases[i++] = current;
@@ -141,15 +92,27 @@ void LFO::runPhase(float* phases, unsigned int steps, float frequencyNow) noexce
     phase = current;
 }
 
-void LFO::process(int sampleRate, float* output, unsigned int count) noexcept {
+template <typename Target>
+void LFO::process(Target target, int sampleRate, float* output, unsigned int count) noexcept {
     updatePeriod(sampleRate);
     float phases[maxStepsAtOnce];
     for (unsigned int start = 0; start < count; start += maxStepsAtOnce) {
         const unsigned int steps = count - start < maxStepsAtOnce ? count - start : maxStepsAtOnce;
         const Piece piece = loadPiece();
-        runPhase(phases, steps, piece.frequency);
-        shape(phases, output + start, steps, piece);
+        runPhase(target, phases, steps, piece.frequency);
+        // Independent per step: the angles, sines and scaling go in lanes.
+        shapePiece(target, phases, output + start, steps, piece.phaseOffset, piece.amplitude, piece.offset);
     }
 }
+
+void LFO::process(int sampleRate, float* output, unsigned int count) noexcept {
+    atSimdLevel([&](auto target) { process(target, sampleRate, output, count); });
+}
+
+template void LFO::process(lanes::baseline::Target, int, float*, unsigned int) noexcept;
+#if defined(__x86_64__)
+template void LFO::process(lanes::avx2::Target, int, float*, unsigned int) noexcept;
+template void LFO::process(lanes::avx512::Target, int, float*, unsigned int) noexcept;
+#endif
 
 }  // namespace orvane::audio

@@ -34,6 +34,9 @@ public:
     /// parameters unchanged: they are loaded once per piece of maxStepsAtOnce steps. The phases
     /// run first and the sines after, so that the sines go several at a time.
     void process(int sampleRate, float* output, unsigned int count) noexcept;  // [audio thread]
+    /// The same at the level of target, for a caller that picked it for its block (atSimdLevel).
+    template <typename Target>
+    void process(Target target, int sampleRate, float* output, unsigned int count) noexcept;  // [audio thread]
 
     /// Steps process(sampleRate, ...) takes at once; longer runs go in pieces of this size.
     static constexpr unsigned int maxStepsAtOnce = 256;
@@ -48,16 +51,17 @@ private:
         float amplitude, offset, phaseOffset, frequency;
     };
     Piece loadPiece() const noexcept;
-    // out[i] = sin(angleOf(phases[i])) * amplitude + offset for i < steps.
-    static void shape(const float* phases, float* out, unsigned int steps, const Piece& piece) noexcept;
     void updatePeriod(int sampleRate) noexcept;
     // Fills phases with the phase before each of steps steps and steps the phase past them.
-    void runPhase(float* phases, unsigned int steps, float frequencyNow) noexcept;
-    // Inside one binade [2^e, 2^(e+1)) every sum increment + current rounds to the same grid, so
-    // each step adds the same amount and the phases form a series computed exactly in double.
-    // Writes at most count phases of it, steps current past them and answers how many (0 where
-    // the series does not hold: a binade's top, a tie between grid points, a subnormal phase).
-    static unsigned int straightStretch(float& current, float increment, float* phases, unsigned int count) noexcept;
+    template <typename Target>
+    void runPhase(Target target, float* phases, unsigned int steps, float frequencyNow) noexcept;
+    // In one binade [2^e, 2^(e+1)) every sum increment + current rounds to the same grid, so the
+    // phases form a series computed exactly in double. Writes at most count phases of it, steps
+    // current past them, answers how many (0 where the series does not hold: a binade's top, a
+    // tie between grid points, a subnormal phase).
+    template <typename Target>
+    static unsigned int seriesStretch(Target target, float& current, float increment, float* phases,
+                                      unsigned int count) noexcept;
     // The phase one step after current at the given frequency and sample period.
     static float nextPhase(float current, float frequencyNow, float period) noexcept;
 

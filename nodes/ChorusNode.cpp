@@ -22,7 +22,7 @@ public:
 namespace {
 
 // Only the dry input enters the line; the output adds the delayed copy.
-struct ChorusMix {
+struct ChorusWiring {
     static constexpr bool writesFirst = false;
     float wetMix;
     template <typename T>
@@ -59,7 +59,7 @@ bool ChorusNode::setBusFormat(AudioBusFormat& inputFormat, AudioBusFormat& outpu
 bool ChorusNode::process(AudioBus& inputBus, AudioBus& outputBus) {
     Internals& state = *internals;
     return processChannelSweeps(inputBus, outputBus, state.delayLines, state.oscillators, state.isEnabled,
-                                state.sweepWidth, Internals::baseDelay, ChorusMix{state.wetMix});
+                                state.sweepWidth, Internals::baseDelay, ChorusWiring{state.wetMix});
 }
 
 }  // namespace orvane::extensions::audioeffects

@@ -12,29 +12,29 @@ namespace orvane::extensions::audioeffects {
 /// cleared whenever a block arrives with another sample rate or channel count.
 class DelayLineBank {
 public:
+    /// The length of every effect's delay lines: a second at 48 kHz.
     static constexpr int slotsPerLine = 48000;
 
-    explicit DelayLineBank(std::uint32_t numberOfChannels);
+    explicit DelayLineBank(std::uint32_t numberOfChannels);  // [any thread, while no one processes]
 
     /// Clears every line and remembers the new format if it differs from the last one;
     /// answers whether it did.
-    bool trackFormat(std::uint32_t sampleRate, std::uint32_t channels) noexcept;
+    bool trackFormat(std::uint32_t sampleRate, std::uint32_t channels) noexcept;  // [audio thread]
 
     /// How many of a block's channels have a line; the others are left as copied.
-    std::uint32_t channelsWithLines(std::uint32_t channels) const noexcept {
+    std::uint32_t channelsWithLines(std::uint32_t channels) const noexcept {  // [audio thread]
         return channels < lines.size() ? channels : static_cast<std::uint32_t>(lines.size());
     }
 
-    audio::CircularBuffer& operator[](std::size_t channel) noexcept { return lines[channel]; }
-    audio::CircularBuffer* data() noexcept { return lines.data(); }
-    auto begin() noexcept { return lines.begin(); }
-    auto end() noexcept { return lines.end(); }
-
-    std::uint32_t lastSampleRate = 0;
-    std::uint32_t lastNumberOfChannels = 0;
+    audio::CircularBuffer& operator[](std::size_t channel) noexcept { return lines[channel]; }  // [audio thread]
+    audio::CircularBuffer* data() noexcept { return lines.data(); }                             // [audio thread]
+    auto begin() noexcept { return lines.begin(); }                                             // [audio thread]
+    auto end() noexcept { return lines.end(); }                                                 // [audio thread]
 
 private:
     std::vector<audio::CircularBuffer> lines;
+    std::uint32_t lastSampleRate = 0;
+    std::uint32_t lastNumberOfChannels = 0;
 };
 
 }  // namespace orvane::extensions::audioeffects

@@ -49,14 +49,14 @@ bool DelayNode::setBusFormat(AudioBusFormat& inputFormat, AudioBusFormat& output
 
 namespace {
 
-// Runs one channel through its line. The block goes in straight runs between the points where
+// Runs one channel through its line. The block goes in runs between the points where
 // either pointer wraps, so the per-sample work is plain indexing.
 void runEcho(audio::CircularBuffer& line, float* samples, std::uint32_t frames, float dryMix, float wetMix,
              float feedbackLevel) noexcept {
-    float* const data = line.data;
-    const std::uint32_t capacity = static_cast<std::uint32_t>(line.capacity);
-    auto readPointer = static_cast<std::uint32_t>(line.readPointer);
-    auto writePointer = static_cast<std::uint32_t>(line.writePointer);
+    float* const data = line.slots();
+    const auto capacity = static_cast<std::uint32_t>(line.getCapacity());
+    auto readPointer = static_cast<std::uint32_t>(line.getReadPointer());
+    auto writePointer = static_cast<std::uint32_t>(line.getWritePointer());
     for (std::uint32_t done = 0; done < frames;) {
         const std::uint32_t run = std::min({frames - done, capacity - readPointer, capacity - writePointer});
         float* const io = samples + done;
@@ -73,8 +73,8 @@ void runEcho(audio::CircularBuffer& line, float* samples, std::uint32_t frames, 
         readPointer = readPointer + run == capacity ? 0 : readPointer + run;
         writePointer = writePointer + run == capacity ? 0 : writePointer + run;
     }
-    line.readPointer = static_cast<int>(readPointer);
-    line.writePointer = static_cast<int>(writePointer);
+    line.setReadPointer(static_cast<int>(readPointer));
+    line.setWritePointer(static_cast<int>(writePointer));
 }
 
 }  // namespace
@@ -90,7 +90,7 @@ bool DelayNode::process(AudioBus& inputBus, AudioBus& outputBus) {
     if (cleared || delayMs != state.lastDelayMs) {
         const auto delaySamples = static_cast<int>(
             delayInSamples(delayMs, block.sampleRate, static_cast<std::uint32_t>(DelayLineBank::slotsPerLine)));
-        for (auto& line : state.delayLines) line.setReadPointer(line.writePointer - delaySamples);
+        for (auto& line : state.delayLines) line.setReadPointer(line.getWritePointer() - delaySamples);
         state.lastDelayMs = delayMs;
     }
     if (block.frames == 0 || block.channels == 0) return true;

@@ -23,7 +23,7 @@ public:
 namespace {
 
 // The delayed signal is fed back into the line and added to the dry input.
-struct FlangerMix {
+struct FlangerWiring {
     static constexpr bool writesFirst = false;
     float wetMix;
     float feedbackLevel;
@@ -61,7 +61,8 @@ bool FlangerNode::setBusFormat(AudioBusFormat& inputFormat, AudioBusFormat& outp
 bool FlangerNode::process(AudioBus& inputBus, AudioBus& outputBus) {
     Internals& state = *internals;
     return processChannelSweeps(inputBus, outputBus, state.delayLines, state.oscillators, state.isEnabled,
-                                state.sweepWidth, Internals::baseDelay, FlangerMix{state.wetMix, state.feedbackLevel});
+                                state.sweepWidth, Internals::baseDelay,
+                                FlangerWiring{state.wetMix, state.feedbackLevel});
 }
 
 }  // namespace orvane::extensions::audioeffects

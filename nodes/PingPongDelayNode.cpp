@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "AtomicParameter.h"
+#include "DelayLineBank.h"
 #include "DenormalGuard.h"
 #include "EffectParameters.h"
 #include "EffectSupport.h"
@@ -13,7 +14,7 @@ namespace orvane::extensions::audioeffects {
 
 namespace {
 
-constexpr std::uint32_t lineLength = 48000;
+constexpr auto lineLength = static_cast<std::uint32_t>(DelayLineBank::slotsPerLine);
 
 // A host property record: four entries for a switch, six for a number, no unit entry; the
 // numbers in the type the record states (an int's bounds as signed int).

@@ -13,14 +13,14 @@ namespace orvane::extensions::audioeffects {
 /// and a quarter cycle ahead of the channel before it.
 class SweepOscillators {
 public:
-    SweepOscillators(std::uint32_t numberOfChannels, float frequency);
+    SweepOscillators(std::uint32_t numberOfChannels, float frequency);  // [any thread, while no one processes]
 
     /// Channel 0's frequency; the construction frequency when there are no channels.
-    float getFrequency() const noexcept;
+    float getFrequency() const noexcept;  // [any thread]
     /// Sets every oscillator, in channel order; phases are kept.
-    void setFrequency(float frequency) noexcept;
+    void setFrequency(float frequency) noexcept;  // [any thread]
 
-    audio::LFO& operator[](std::size_t channel) noexcept { return *oscillators[channel]; }
+    audio::LFO& operator[](std::size_t channel) noexcept { return *oscillators[channel]; }  // [audio thread]
 
 private:
     float defaultFrequency;

@@ -1,7 +1,5 @@
 #include "VibratoNode.h"
 
-#include <algorithm>
-
 #include "EffectParameters.h"
 #include "SweptLine.h"
 
@@ -25,7 +23,7 @@ public:
 namespace {
 
 // The sample enters the line before the read; the output is the delayed signal alone.
-struct VibratoMix {
+struct VibratoWiring {
     static constexpr bool writesFirst = true;
     template <typename T>
     T lineInput(T x, T) const noexcept {
@@ -59,40 +57,17 @@ bool VibratoNode::setBusFormat(AudioBusFormat& inputFormat, AudioBusFormat& outp
 }
 
 bool VibratoNode::process(AudioBus& inputBus, AudioBus& outputBus) {
-    outputBus.copyFrom(inputBus);
+    // The shared oscillator runs a piece ahead, then every channel's line consumes the same
+    // sweep; the sweep runs on through blocks without channels.
     Internals& state = *internals;
-    if (!state.isEnabled.load()) return true;
-
-    const BlockShape block = BlockShape::of(inputBus);
-    state.delayLines.trackFormat(block.sampleRate, block.channels);
-    if (block.frames == 0) return true;
-
-    const auto oscillatorRate = static_cast<int>(block.sampleRate);
-    if (block.channels == 0) {
-        // The sweep runs on through blocks without channels.
-        float ignored[audio::LFO::maxStepsAtOnce];
-        for (std::uint32_t start = 0; start < block.frames; start += audio::LFO::maxStepsAtOnce)
-            state.oscillator.process(oscillatorRate, ignored,
-                                     std::min(block.frames - start, audio::LFO::maxStepsAtOnce));
-        return true;
-    }
-
-    // The output holds the input now and is processed in place. The shared oscillator runs a
-    // piece of the block ahead, then every channel's line consumes the same sweep.
-    const DenormalGuard guard;
-    AudioBuffer<float>& output = outputBus.buffer;
-    const auto rate = static_cast<float>(block.sampleRate);
-    const float width = state.sweepWidth.load();
-    const std::uint32_t channels = state.delayLines.channelsWithLines(block.channels);
-    float sweep[maxSweptRun];
-    for (std::uint32_t start = 0; start < block.frames; start += maxSweptRun) {
-        const std::uint32_t steps = std::min(block.frames - start, maxSweptRun);
-        state.oscillator.process(oscillatorRate, sweep, steps);
-        widenSweep(sweep, steps, width, rate);
-        runSharedSweep(state.delayLines.data(), channels, output, start, sweep, steps, Internals::baseDelay,
-                       VibratoMix{});
-    }
-    return true;
+    return processSweptBlock(inputBus, outputBus, state.delayLines, state.isEnabled, state.sweepWidth,
+                             [&](auto target, const SweptPiece& piece) {
+                                 float lfo[maxSweptRun], sweep[maxSweptRun];
+                                 state.oscillator.process(target, static_cast<int>(piece.sampleRate), lfo, piece.steps);
+                                 widenSweep(lfo, sweep, piece.steps, piece.width, piece.sampleRate);
+                                 runSharedSweep(target, state.delayLines.data(), piece.channels, piece.output,
+                                                piece.start, sweep, piece.steps, Internals::baseDelay, VibratoWiring{});
+                             });
 }
 
 }  // namespace orvane::extensions::audioeffects

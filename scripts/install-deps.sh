@@ -4,6 +4,7 @@ set -euo pipefail
 packages=(
   cmake g++ clang make pkg-config binutils   # build; readelf/nm for the package checks
   libgtest-dev libgmock-dev libbenchmark-dev # tests and benchmarks
+  gobjc++ libgnustep-base-dev                # the Objective-C++ loader class, built in a test
   libsndfile1-dev nlohmann-json3-dev libcli11-dev # orvane-fx: audio files, JSON listing, command line
   sox python3-numpy python3-matplotlib      # orvane-fx demo: signal and spectrograms; responses and page
   libclang-rt-14-dev                         # clang's sanitizer and fuzzer runtimes

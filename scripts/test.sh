@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, then runs the whole test suite under ctest:
-#   1. g++ and clang builds, warnings as errors;
+#   1. g++ and clang builds, warnings as errors; the g++ build also runs the exactness suites
+#      and the LV2 in-process tests again at each processor level below the machine's own
+#      (ORVANE_SIMD caps it) and the Objective-C++ loader class against GNUstep;
 #   2. the suite again under AddressSanitizer and UndefinedBehaviorSanitizer, float checks included;
 #   3. the concurrency tests under ThreadSanitizer;
 #   4. a bounded libFuzzer run of every node (when clang is present).

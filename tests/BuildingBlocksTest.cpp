@@ -1,23 +1,26 @@
 // The delay line and the oscillator, and the fast paths against the plain formulas they
-// replace, bit for bit: block steps against single steps, swept reads four and eight wide
-// (compare and subtract instead of fmodf, paired slot loads, the blend in double) against
-// fmodf, the plain interpolation and sample-by-sample order, at the boundaries.
+// replace, bit for bit: block steps against single steps, swept reads in lanes (compare and
+// subtract instead of fmodf, the blend in double) against sample-by-sample order, and that
+// against fmodf and the plain interpolation, at the boundaries. Run once per processor level.
 
 #include <gtest/gtest.h>
 
 #include <bit>
 #include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <limits>
 #include <random>
 #include <stdexcept>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "audio/CircularBuffer.h"
 #include "audio/LFO.h"
+#include "audio/SimdLevel.h"
 #include "audio/SweptRead.h"
 #include "nodes/SweptLine.h"
 #include "support/NodeTesting.h"
@@ -42,8 +45,28 @@ float blend(float earlier, float later, float frac) {
 CircularBuffer noiseRing(int capacity, unsigned int seed) {
     CircularBuffer ring(capacity);
     const std::vector<float> noise = testing::noise(1, static_cast<std::size_t>(capacity), seed)[0];
-    std::copy(noise.begin(), noise.end(), ring.data);
+    std::copy(noise.begin(), noise.end(), ring.slots());
     return ring;
+}
+
+// ---------------------------------------------------------------------------------------
+// Processor level
+
+// The per-level runs of these suites rely on the cap: a run that silently kept the
+// processor's own level would prove nothing about the others.
+TEST(SimdLevelTest, TheEnvironmentCapsTheLevel) {
+    const char* cap = std::getenv("ORVANE_SIMD");
+    if (cap == nullptr) GTEST_SKIP() << "ORVANE_SIMD is not set";
+    SimdLevel processor = SimdLevel::baseline;
+#if defined(__x86_64__)
+    if (__builtin_cpu_supports("avx2")) processor = SimdLevel::avx2;
+    if (__builtin_cpu_supports("avx512f")) processor = SimdLevel::avx512;
+#endif
+    const std::string name = cap;
+    const SimdLevel named = name == "baseline" ? SimdLevel::baseline
+                            : name == "avx2"   ? SimdLevel::avx2
+                                               : SimdLevel::avx512;
+    EXPECT_EQ(simdLevel(), std::min(named, processor)) << name;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -54,7 +77,7 @@ CircularBuffer noiseRing(int capacity, unsigned int seed) {
 TEST(CircularBufferTest, OperationsFollowThePlainRingArithmetic) {
     for (const int capacity : {1, 7, 48000}) {
         CircularBuffer line = noiseRing(capacity, 1);
-        std::vector<float> slots(line.data, line.data + capacity);
+        std::vector<float> slots(line.slots(), line.slots() + capacity);
         long long read = 0, write = 0;
         const auto wrap = [capacity](long long p) { return ((p % capacity) + capacity) % capacity; };
         const std::function<void(int)> operations[] = {
@@ -71,12 +94,12 @@ TEST(CircularBufferTest, OperationsFollowThePlainRingArithmetic) {
         for (int step = 0; step < 20000; ++step) {
             const int argument = random() % 2 ? specials[random() % std::size(specials)] : static_cast<int>(random());
             operations[random() % std::size(operations)](argument);
-            ASSERT_TRUE(line.readPointer == read && line.writePointer == write) << "step " << step;
+            ASSERT_TRUE(line.getReadPointer() == read && line.getWritePointer() == write) << "step " << step;
         }
-        const float* storage = line.data;
+        const float* storage = line.slots();
         line.reset();
-        EXPECT_TRUE(line.data == storage && line.readPointer == 0 && line.writePointer == 0);
-        EXPECT_TRUE(std::all_of(line.data, line.data + capacity, [](float s) { return s == 0.0f; }));
+        EXPECT_TRUE(line.slots() == storage && line.getReadPointer() == 0 && line.getWritePointer() == 0);
+        EXPECT_TRUE(std::all_of(line.slots(), line.slots() + capacity, [](float s) { return s == 0.0f; }));
     }
 }
 
@@ -98,13 +121,13 @@ TEST(CircularBufferTest, InterpolatesBetweenNeighbouringSlots) {
     // clang-format on
     for (const Row& row : rows) {
         const CircularBuffer line = noiseRing(row.capacity, 2);
-        EXPECT_EQ(line.interpolate(row.position), blend(line.data[row.earlier], line.data[row.later], row.frac))
+        EXPECT_EQ(line.interpolate(row.position), blend(line.slots()[row.earlier], line.slots()[row.later], row.frac))
             << row.capacity << " @ " << row.position;
     }
     // Outside the contract: a slot's value or a blend of two, never outside the storage.
     for (int capacity : {1, 7, 48000}) {
         CircularBuffer line(capacity);
-        for (int k = 0; k < capacity; ++k) line.data[k] = static_cast<float>(k + 1);
+        for (int k = 0; k < capacity; ++k) line.slots()[k] = static_cast<float>(k + 1);
         for (float position : {nan, inf, -inf, 1e30f, -1e30f, 3.0e9f, -3.0e9f, 2.0e9f, static_cast<float>(INT_MIN),
                                std::numeric_limits<float>::max(), std::numeric_limits<float>::lowest(), -1e-30f}) {
             const float value = line.interpolate(position);
@@ -118,16 +141,16 @@ TEST(CircularBufferTest, CapacityLimitsAndMoves) {
         EXPECT_THROW(CircularBuffer{size}, std::invalid_argument) << size;
     CircularBuffer source = noiseRing(16, 3);
     source.setWritePointer(12);
-    const float* storage = source.data;
+    const float* storage = source.slots();
     CircularBuffer moved(std::move(source));
-    EXPECT_EQ(moved.data, storage);
-    EXPECT_EQ(moved.writePointer, 12);
-    EXPECT_EQ(source.data, nullptr);  // NOLINT(bugprone-use-after-move): left without storage
+    EXPECT_EQ(moved.slots(), storage);
+    EXPECT_EQ(moved.getWritePointer(), 12);
+    EXPECT_EQ(source.slots(), nullptr);  // NOLINT(bugprone-use-after-move): left without storage
     CircularBuffer target(4);
     target = std::move(moved);
-    EXPECT_EQ(target.data, storage);
-    EXPECT_EQ(target.capacity, 16);
-    EXPECT_EQ(moved.data, nullptr);  // NOLINT(bugprone-use-after-move)
+    EXPECT_EQ(target.slots(), storage);
+    EXPECT_EQ(target.getCapacity(), 16);
+    EXPECT_EQ(moved.slots(), nullptr);  // NOLINT(bugprone-use-after-move)
 }
 
 // ---------------------------------------------------------------------------------------
@@ -212,86 +235,40 @@ TEST(LFOTest, FreshOscillatorFollowsTheFormulaAtItsDefaults) {
 
 // The read of a modulated line written out plainly: fmodf, floor, the slot after, the blend.
 float plainSweptRead(const CircularBuffer& ring, int write, float sweep, float baseDelay) {
-    const auto size = static_cast<float>(ring.capacity);
+    const auto size = static_cast<float>(ring.getCapacity());
     float position = std::fmod(((static_cast<float>(write) - sweep) - baseDelay) + size, size);
     if (!std::isfinite(position)) position = std::fmod((static_cast<float>(write) - baseDelay) + size, size);
     const float base = std::floor(position);
-    const auto slot = [&](long long k) { return ring.data[((k % ring.capacity) + ring.capacity) % ring.capacity]; };
+    const auto slot = [&](long long k) {
+        return ring.slots()[((k % ring.getCapacity()) + ring.getCapacity()) % ring.getCapacity()];
+    };
     return blend(slot(static_cast<long long>(base)), slot(static_cast<long long>(base) + 1), position - base);
 }
 
-// Every lane read sample by sample matches the plain read, fmodf path included; the lanes the
-// four-wide path takes match it too, and the ones it must leave are left.
-void expectGroupMatchesPlainReads(const CircularBuffer& ring, int firstWrite, const float (&sweeps)[4],
-                                  float baseDelay) {
-    for (int k = 0; k < 4; ++k) {
-        const float plain = plainSweptRead(ring, firstWrite + k, sweeps[k], baseDelay);
-        const float position = sweptReadPosition(firstWrite + k, ring.capacity, sweeps[k], baseDelay);
-        EXPECT_TRUE(sameFloat(ring.interpolate(position), plain)) << "lane " << k << " sweep " << sweeps[k];
-    }
-#if defined(ORVANE_SWEPT_READ_SIMD)
-    const auto size = static_cast<float>(ring.capacity);
-    const auto taps = simd::sweptTaps4(_mm_add_epi32(_mm_set1_epi32(firstWrite), _mm_setr_epi32(0, 1, 2, 3)),
-                                       _mm_loadu_ps(sweeps), baseDelay, ring.capacity);
-    float fast[4];
-    std::int32_t earlier[4], later[4];
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(earlier), taps.earlier);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(later), taps.later);
-    if (!simd::wrapsRound(taps)) {
-        _mm_storeu_ps(fast, simd::interpolate4(ring.data, taps));
-    } else {  // the blend of slots gathered one by one
-        float e[4], l[4];
-        for (int k = 0; k < 4; ++k) {
-            e[k] = ring.data[earlier[k]];
-            l[k] = ring.data[later[k]];
-        }
-        _mm_storeu_ps(fast, simd::blend4(_mm_loadu_ps(e), _mm_loadu_ps(l), taps.frac));
-    }
-    for (int k = 0; k < 4; ++k) {
-        const float position = ((static_cast<float>(firstWrite + k) - sweeps[k]) - baseDelay) + size;
-        const bool inside = position >= 0.0f && position < size + size;
-        ASSERT_EQ(((taps.inside >> k) & 1) != 0, inside) << "lane " << k << " at " << position;
-        if (!inside) continue;
-        EXPECT_TRUE(sameFloat(fast[k], plainSweptRead(ring, firstWrite + k, sweeps[k], baseDelay))) << "lane " << k;
-        EXPECT_EQ(later[k], earlier[k] + 1 == ring.capacity ? 0 : earlier[k] + 1);
-    }
-#endif
-}
-
+// sweptSample's read, the reference of every lane path, matches fmodf and the plain
+// interpolation: at the ends of the ring and of twice the ring, beyond both (fmodf), and for
+// sweeps that are not finite (no sweep).
 TEST(SweptReadTest, MatchesFmodfAndThePlainInterpolation) {
     for (const int capacity : {48000, 7, 1}) {
         SCOPED_TRACE(capacity);
         const CircularBuffer ring = noiseRing(capacity, 5);
         const auto size = static_cast<float>(capacity);
-        // With write 0 and no base delay, sweep = size - target reads at target: the ends of
-        // the ring and of twice the ring, beyond both (fmodf), and not finite (no sweep).
+        // With write 0 and no base delay, sweep = size - target reads at target.
         std::vector<float> sweeps;
         for (float target : {0.0f, 0.25f, std::nextafter(0.0f, 1.0f), 1.0f, size - 1.0f, std::nextafter(size, 0.0f),
                              size - 0.5f, size, size + 0.5f, std::nextafter(size + size, 0.0f), size + size,
                              3.0f * size + 0.25f, -0.5f, -size, -2.5f * size, std::nextafter(0.0f, -1.0f)})
             sweeps.push_back(size - target);
         for (float special : {nan, inf, -inf, 1e30f, -1e30f, -0.0f, 3e7f, -3e7f}) sweeps.push_back(special);
-        for (std::size_t group = 0; group + 4 <= sweeps.size(); group += 4)
-            expectGroupMatchesPlainReads(
-                ring, 0, {sweeps[group], sweeps[group + 1], sweeps[group + 2], sweeps[group + 3]}, 0.0f);
+        for (const float sweep : sweeps)
+            EXPECT_TRUE(sameFloat(ring.interpolate(sweptReadPosition(0, capacity, sweep, 0.0f)),
+                                  plainSweptRead(ring, 0, sweep, 0.0f)))
+                << "sweep " << sweep;
     }
-    // Consecutive writes as the nodes make them, with their base delays and the sweeps of
-    // their oscillators at several widths, near both ends of the ring.
-    const CircularBuffer ring = noiseRing(48000, 11);
-    std::mt19937 random(3);
-    std::uniform_real_distribution<float> shape(0.0f, 1.0f);
-    for (const float baseDelay : {1.0f, 2.0f, 1002.0f})
-        for (const float width : {0.0f, 0.005f, 0.025f, -0.02f, 1.5f, -3.0f, 2e-5f})
-            for (const int first : {0, 1, 1000, 47990, 47996})
-                for (int trial = 0; trial < 20; ++trial) {
-                    float sweeps[4];
-                    for (float& sweep : sweeps) sweep = (shape(random) * width) * 48000.0f;
-                    expectGroupMatchesPlainReads(ring, first, sweeps, baseDelay);
-                }
 }
 
 // The two orders a line pass can take: read, then write with feedback; or write, then read.
-struct FeedbackMix {
+struct FeedbackWiring {
     static constexpr bool writesFirst = false;
     template <typename T>
     T lineInput(T x, T delayed) const noexcept {
@@ -302,7 +279,7 @@ struct FeedbackMix {
         return delayed * 0.8f + x;
     }
 };
-struct WritesFirstMix {
+struct WritesFirstWiring {
     static constexpr bool writesFirst = true;
     template <typename T>
     T lineInput(T x, T) const noexcept {
@@ -314,10 +291,21 @@ struct WritesFirstMix {
     }
 };
 
+// A line's run of samples through the lane path of the level in force.
+template <typename Wiring>
+void runAlone(CircularBuffer& line, float* samples, const std::vector<float>& sweeps, const Wiring& wiring,
+              float baseDelay) {
+    float* const channel[1] = {samples};
+    atSimdLevel([&](auto target) {
+        extensions::audioeffects::runSweptLines(target, SweptLines{&line, channel, 1}, sweeps.data(),
+                                                static_cast<std::uint32_t>(sweeps.size()), baseDelay, wiring);
+    });
+}
+
 // A run through the group paths leaves the output and the line exactly as sample-by-sample
 // processing does, for delays (sweep + base delay) on both sides of where groups of eight or
 // four may read their own writes, and near the ring's length.
-template <typename Mix>
+template <typename Wiring>
 void expectRunsMatchSampleBySample() {
     const auto size = static_cast<float>(48000);
     std::vector<float> delays;
@@ -330,39 +318,43 @@ void expectRunsMatchSampleBySample() {
     for (const float baseDelay : {1.0f, 2.0f, 1002.0f})
         for (const int first : {0, 100, 47990})
             for (const float delay : delays)
-                for (const float spread : {0.0f, 0.3f, -0.3f, nan}) {
+                for (const float spread : {0.0f, 0.3f, -0.3f, nan, inf}) {
                     SCOPED_TRACE(::testing::Message() << "delay " << delay << " spread " << spread << " base "
                                                       << baseDelay << " from " << first);
                     std::vector<float> sweeps(input.size());
                     // One lane per group of eight moves; or (nan) every lane takes its own delay
-                    // from -3 to 12 slots, ahead of the writer as well as behind.
+                    // from -3 to 12 slots, ahead of the writer as well as behind; or (inf) one
+                    // lane per group has a sweep the ring cannot hold (fmodf, not finite).
                     std::mt19937 random(7);
                     std::uniform_real_distribution<float> anyDelay(-3.0f, 12.0f);
-                    for (std::size_t i = 0; i < sweeps.size(); ++i)
-                        sweeps[i] = std::isnan(spread) ? anyDelay(random) - baseDelay
-                                                       : (delay - baseDelay) + (i % 8 == i / 8 % 8 ? spread : 0.0f);
+                    const float far[] = {nan, inf, -inf, 1e30f, -3e7f, 3.0f * size, -2.5f * size, -0.0f};
+                    for (std::size_t i = 0; i < sweeps.size(); ++i) {
+                        const bool moves = i % 8 == i / 8 % 8;
+                        sweeps[i] = std::isnan(spread)   ? anyDelay(random) - baseDelay
+                                    : std::isinf(spread) ? (moves ? far[i / 8 % 8] : delay - baseDelay)
+                                                         : (delay - baseDelay) + (moves ? spread : 0.0f);
+                    }
                     for (CircularBuffer* ring : {&fast, &plain}) {
-                        std::memcpy(ring->data, start.data, 48000 * sizeof(float));
-                        ring->writePointer = first;
+                        std::memcpy(ring->slots(), start.slots(), 48000 * sizeof(float));
+                        ring->setWritePointer(first);
                     }
                     std::vector<float> fastOut = input, plainOut = input;
-                    extensions::audioeffects::runSweptLine(fast, fastOut.data(), sweeps.data(),
-                                                           static_cast<std::uint32_t>(sweeps.size()), baseDelay, Mix{});
+                    runAlone(fast, fastOut.data(), sweeps, Wiring{}, baseDelay);
                     for (std::size_t i = 0; i < sweeps.size(); ++i) {
-                        plainOut[i] = extensions::audioeffects::sweptSample(plain, plain.writePointer, plainOut[i],
-                                                                            sweeps[i], baseDelay, Mix{});
+                        plainOut[i] =
+                            sweptSample(plain, plain.getWritePointer(), plainOut[i], sweeps[i], baseDelay, Wiring{});
                         plain.stepWritePointer(1);
                     }
                     for (std::size_t i = 0; i < sweeps.size(); ++i)
                         ASSERT_TRUE(sameFloat(fastOut[i], plainOut[i])) << "sample " << i;
-                    ASSERT_EQ(fast.writePointer, plain.writePointer);
-                    ASSERT_EQ(std::memcmp(fast.data, plain.data, 48000 * sizeof(float)), 0);
+                    ASSERT_EQ(fast.getWritePointer(), plain.getWritePointer());
+                    ASSERT_EQ(std::memcmp(fast.slots(), plain.slots(), 48000 * sizeof(float)), 0);
                 }
 }
 
 TEST(SweptReadTest, GroupedRunsMatchSampleBySampleAtTheirDelayLimits) {
-    expectRunsMatchSampleBySample<FeedbackMix>();
-    expectRunsMatchSampleBySample<WritesFirstMix>();
+    expectRunsMatchSampleBySample<FeedbackWiring>();
+    expectRunsMatchSampleBySample<WritesFirstWiring>();
 }
 
 // Lines that take one sweep run together only while they share a write pointer; each ends
@@ -379,53 +371,23 @@ TEST(SweptReadTest, SharedSweepRunsEachLineAsAlone) {
     testing::Channels input = testing::noise(channels, 300, 6);
     for (std::uint32_t c = 0; c < channels; ++c) {
         const int pointer = c == 4 ? 47900 : 100;  // one line apart from the others
-        together[c].writePointer = alone[c].writePointer = pointer;
-        std::memcpy(together[c].data, noiseRing(48000, c).data, 48000 * sizeof(float));
-        std::memcpy(alone[c].data, together[c].data, 48000 * sizeof(float));
+        together[c].setWritePointer(pointer);
+        alone[c].setWritePointer(pointer);
+        std::memcpy(together[c].slots(), noiseRing(48000, c).slots(), 48000 * sizeof(float));
+        std::memcpy(alone[c].slots(), together[c].slots(), 48000 * sizeof(float));
         std::copy(input[c].begin(), input[c].end(), shared.getChannelData(c));
     }
-    extensions::audioeffects::runSharedSweep(together.data(), channels, shared, 0, sweeps.data(), 300, 1.0f,
-                                             WritesFirstMix{});
+    atSimdLevel([&](auto target) {
+        extensions::audioeffects::runSharedSweep(target, together.data(), channels, shared, 0, sweeps.data(), 300, 1.0f,
+                                                 WritesFirstWiring{});
+    });
+    for (std::uint32_t c = 0; c < channels; ++c) runAlone(alone[c], input[c].data(), sweeps, WritesFirstWiring{}, 1.0f);
     for (std::uint32_t c = 0; c < channels; ++c) {
-        extensions::audioeffects::runSweptLine(alone[c], input[c].data(), sweeps.data(), 300, 1.0f, WritesFirstMix{});
-        EXPECT_EQ(together[c].writePointer, alone[c].writePointer) << c;
+        EXPECT_EQ(together[c].getWritePointer(), alone[c].getWritePointer()) << c;
         EXPECT_EQ(std::memcmp(shared.getChannelData(c), input[c].data(), 300 * sizeof(float)), 0) << c;
-        EXPECT_EQ(std::memcmp(together[c].data, alone[c].data, 48000 * sizeof(float)), 0) << c;
+        EXPECT_EQ(std::memcmp(together[c].slots(), alone[c].slots(), 48000 * sizeof(float)), 0) << c;
     }
 }
-
-#if defined(ORVANE_SWEPT_READ_SIMD)
-
-TEST(SweptReadTest, GroupsThatWouldReadTheirOwnWritesAreRecognised) {
-    // Four samples write slots 100 ... 103. Read before write: lane k must not read slots
-    // 100 ... 100 + k - 1; write before read: not 100 ... 100 + k either.
-    const auto tapsAt = [](std::int32_t slot, int lane) {
-        std::int32_t earlier[4] = {10, 10, 10, 10};
-        earlier[lane] = slot;
-        std::int32_t later[4];
-        for (int k = 0; k < 4; ++k) later[k] = earlier[k] + 1;
-        return simd::Taps4{_mm_loadu_si128(reinterpret_cast<const __m128i*>(earlier)),
-                           _mm_loadu_si128(reinterpret_cast<const __m128i*>(later)), _mm_setzero_ps(), 0xf};
-    };
-    // In pairs, lanes 2 and 3 may read what lanes 0 and 1 wrote.
-    for (int lane = 0; lane < 4; ++lane)
-        for (std::int32_t slot = 90; slot < 110; ++slot) {
-            const auto touches = [slot](std::int32_t begin, std::int32_t end) {
-                return (slot >= begin && slot < end) || (slot + 1 >= begin && slot + 1 < end);
-            };
-            const std::int32_t pairStart = lane < 2 ? 100 : 102;
-            for (const bool own : {false, true}) {
-                EXPECT_EQ(simd::readsWritesOfGroup(tapsAt(slot, lane), 100, own), touches(100, 100 + lane + own))
-                    << slot;
-                EXPECT_EQ(simd::readsWritesOfGroup(tapsAt(slot, lane), 100, own, true),
-                          touches(pairStart, 100 + lane + own))
-                    << slot << " in pairs";
-            }
-        }
-    EXPECT_FALSE(simd::readsWritesOfGroup(tapsAt(0, 3), 47000, true));  // far below: no wrap-around match
-}
-
-#endif
 
 }  // namespace
 }  // namespace orvane::audio

@@ -36,7 +36,7 @@ TEST(SineTest, EveryAngleTheOscillatorsFormGivesSinfExactly) {
     EXPECT_EQ(differences, 0u);
 }
 
-TEST(SineTest, AnglesOutsideTheVerifiedRangeTakeSinf) {
+TEST(SineTest, AnglesOutsideTheReplicaRangeTakeSinf) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
     // A group of eight, or of four after it, holds one lane the replica does not serve, at every position.

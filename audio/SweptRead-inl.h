@@ -1,0 +1,154 @@
+// Swept reads in groups of lanes, for one level (see ForEachLevel.h). A group leaves the
+// output and the line as sweptSample leaves them sample by sample, or leaves it to sweptSample.
+namespace orvane::lanes::ORVANE_LEVEL {
+
+/// Slots and weights of N reads at write slots firstWrite ... firstWrite + N - 1, and whether
+/// the group fits in lanes: every position in [0, 2 * capacity), where the reduction is exact;
+/// no lane's two slots across the end of the ring; no lane reading a slot written on its other
+/// side in sample order. A group writes every lane first when what enters the line does not
+/// depend on the read (writesFirst), so lane k must not read later lanes' slots; otherwise it
+/// reads first, so lane k must not read earlier lanes' slots.
+template <int N>
+struct Taps {
+    Vec<std::int32_t, N> earlier;  // the later slot is the next one
+    Vec<float, N> frac;
+    bool fits;
+};
+
+template <int N>
+ORVANE_LEVEL_ATTR inline Taps<N> sweptTaps(int firstWrite, Vec<float, N> sweep, float baseDelay, int capacity,
+                                           bool writesFirst) noexcept {
+    using Floats = Vec<float, N>;
+    using Ints = Vec<std::int32_t, N>;
+    using Unsigned = Vec<std::uint32_t, N>;
+    const Ints lane = laneNumbers<N>();
+    const auto size = static_cast<float>(capacity);
+    // The arithmetic of sweptReadPosition and CircularBuffer::interpolate, lane by lane.
+    const Floats position = ((__builtin_convertvector(firstWrite + lane, Floats) - sweep) - baseDelay) + size;
+    const auto inRing = (position >= 0.0f) & (position < size + size);
+    const Floats reduced = inRing ? (position >= size ? position - size : position) : Floats{};
+    const Ints index = __builtin_convertvector(reduced, Ints);  // truncation is floor in the ring
+    const Floats base = Floats(Ints(__builtin_convertvector(index, Floats)) | (Ints(reduced) & INT32_MIN));  // -0.0
+    // Slots low ... low + span - 1 are the ones lane k must not read.
+    const Ints low = writesFirst ? firstWrite + lane + 1 : Ints{} + firstWrite;
+    const auto span = Unsigned(writesFirst ? (N - 1) - lane : lane);
+    const auto crosses = (Unsigned(index - low) < span) | (Unsigned(index + 1 - low) < span) | (index == capacity - 1);
+    return {index, reduced - base, allLanes(inRing & ~crosses)};
+}
+
+/// earlier * (1 - frac) + frac * later per lane: the product frac * later in single precision,
+/// the rest in double, rounded once.
+template <int N>
+ORVANE_LEVEL_ATTR inline Vec<float, N> blend(Vec<float, N> earlier, Vec<float, N> later, Vec<float, N> frac) noexcept {
+    using Doubles = Vec<double, N>;
+    if constexpr (sizeof(Doubles) > ORVANE_LEVEL_BYTES) {  // each half's doubles fill the registers
+        const auto e = split(earlier), l = split(later), f = split(frac);
+        return join(blend<N / 2>(e.low, l.low, f.low), blend<N / 2>(e.high, l.high, f.high));
+    } else {
+        const Vec<float, N> upper = frac * later;
+        const Doubles value = promote<Doubles>(earlier) * (1.0 - promote<Doubles>(frac)) + promote<Doubles>(upper);
+        return __builtin_convertvector(value, Vec<float, N>);
+    }
+}
+
+/// The interpolated reads of a group that fits. Each lane's two slots are adjacent, so one
+/// 64-bit load fetches both.
+template <int N>
+ORVANE_LEVEL_ATTR inline Vec<float, N> interpolate(const float* data, const Taps<N>& taps) noexcept {
+    if constexpr (N > 4) {
+        const auto slots = split(taps.earlier);
+        const auto fracs = split(taps.frac);
+        return join(interpolate<N / 2>(data, {slots.low, fracs.low, true}),
+                    interpolate<N / 2>(data, {slots.high, fracs.high, true}));
+    } else {
+        Vec<float, 4> pairs[4] = {};
+        for (int k = 0; k < N; ++k) pairs[k] = loadPair(data + taps.earlier[k]);
+        const Vec<float, 4> low = __builtin_shufflevector(pairs[0], pairs[1], 0, 4, 1, 5);   // e0 e1 l0 l1
+        const Vec<float, 4> high = __builtin_shufflevector(pairs[2], pairs[3], 0, 4, 1, 5);  // e2 e3 l2 l3
+        if constexpr (N == 2)
+            return blend<2>(__builtin_shufflevector(low, low, 0, 1), __builtin_shufflevector(low, low, 2, 3),
+                            taps.frac);
+        else
+            return blend<4>(__builtin_shufflevector(low, high, 0, 1, 4, 5),
+                            __builtin_shufflevector(low, high, 2, 3, 6, 7), taps.frac);
+    }
+}
+
+/// The Wiring's formulas: before the read, the line input of a Wiring that writes first; after
+/// it, the other's line input and the output. Four lanes at most, which every level passes alike.
+template <int N, bool beforeRead, typename Wiring>
+ORVANE_LEVEL_ATTR inline void wire(float* slots, float* samples, Vec<float, N> x, Vec<float, N> delayed,
+                                   const Wiring& wiring) noexcept {
+    if constexpr (N > 4) {
+        const auto xs = split(x), reads = split(delayed);
+        wire<N / 2, beforeRead>(slots, samples, xs.low, reads.low, wiring);
+        wire<N / 2, beforeRead>(slots + N / 2, samples + N / 2, xs.high, reads.high, wiring);
+    } else if constexpr (beforeRead) {
+        store(slots, wiring.lineInput(x, x));
+    } else {
+        if constexpr (!Wiring::writesFirst) store(slots, wiring.lineInput(x, delayed));
+        store(samples, wiring.output(x, delayed));
+    }
+}
+
+/// count samples of every line of the set, at samples offset ..., one by one.
+template <typename Wiring>
+void sweptSamples(const audio::SweptLines& set, std::uint32_t offset, int write, const float* sweep,
+                  std::uint32_t count, float baseDelay, const Wiring& wiring) noexcept {
+    for (std::uint32_t c = 0; c < set.count; ++c)
+        for (std::uint32_t k = 0; k < count; ++k) {
+            float& sample = set.samples[c][offset + k];
+            sample = audio::sweptSample(set.lines[c], write + static_cast<int>(k), sample, sweep[k], baseDelay, wiring);
+        }
+}
+
+template <int N, typename Wiring>
+ORVANE_LEVEL_ATTR inline void sweptGroup(const audio::SweptLines& set, std::uint32_t offset, int write,
+                                         const float* sweep, float baseDelay, const Wiring& wiring) noexcept;
+
+/// A group that does not fit: two of half the width, pairs one by one. Out of line, so that
+/// the group that fits stays small enough to inline.
+template <int N, typename Wiring>
+[[gnu::noinline]] ORVANE_LEVEL_ATTR void sweptHalves(const audio::SweptLines& set, std::uint32_t offset, int write,
+                                                     const float* sweep, float baseDelay,
+                                                     const Wiring& wiring) noexcept {
+    if constexpr (N == 2) {
+        sweptSamples(set, offset, write, sweep, N, baseDelay, wiring);
+    } else {
+        sweptGroup<N / 2>(set, offset, write, sweep, baseDelay, wiring);
+        sweptGroup<N / 2>(set, offset + N / 2, write + N / 2, sweep + N / 2, baseDelay, wiring);
+    }
+}
+
+/// N samples of every line of the set, at samples offset ..., writing slots write ... + N - 1.
+template <int N, typename Wiring>
+ORVANE_LEVEL_ATTR inline void sweptGroup(const audio::SweptLines& set, std::uint32_t offset, int write,
+                                         const float* sweep, float baseDelay, const Wiring& wiring) noexcept {
+    const auto taps = sweptTaps<N>(write, load<N>(sweep), baseDelay, set.lines[0].getCapacity(), Wiring::writesFirst);
+    if (!taps.fits) return sweptHalves<N>(set, offset, write, sweep, baseDelay, wiring);
+    for (std::uint32_t c = 0; c < set.count; ++c) {
+        float* const samples = set.samples[c] + offset;
+        float* const slots = set.lines[c].slots() + write;
+        const Vec<float, N> x = load<N>(samples);
+        if constexpr (Wiring::writesFirst) wire<N, true>(slots, samples, x, x, wiring);
+        wire<N, false>(slots, samples, x, interpolate<N>(set.lines[c].slots(), taps), wiring);
+    }
+}
+
+/// count samples of every line of the set, at samples offset ..., whose write slots
+/// firstWrite ... firstWrite + count - 1 run on without wrapping: in groups of eight lanes
+/// where the level has the registers for them (wider ones gain nothing on these gathers).
+template <typename Wiring>
+ORVANE_LEVEL_ATTR void sweptRun(Target, const audio::SweptLines& set, std::uint32_t offset, int firstWrite,
+                                const float* sweep, std::uint32_t count, float baseDelay,
+                                const Wiring& wiring) noexcept {
+    constexpr int lanes = ORVANE_LEVEL_BYTES >= 32 ? 8 : 4;
+    std::uint32_t i = 0;
+    for (; i + lanes <= count; i += lanes)
+        sweptGroup<lanes>(set, offset + i, firstWrite + static_cast<int>(i), sweep + i, baseDelay, wiring);
+    for (; i + 2 <= count; i += 2)
+        sweptGroup<2>(set, offset + i, firstWrite + static_cast<int>(i), sweep + i, baseDelay, wiring);
+    sweptSamples(set, offset + i, firstWrite + static_cast<int>(i), sweep + i, count - i, baseDelay, wiring);
+}
+
+}  // namespace orvane::lanes::ORVANE_LEVEL
