@@ -16,7 +16,7 @@
 
 namespace {
 
-using orvane::lv2::ControlPort;
+using orvane::lv2::EffectParameter;
 using orvane::lv2::PluginType;
 
 const char* const prefixes =
@@ -62,9 +62,19 @@ void writeAudioPort(std::ostream& out, const PluginType& type, bool input, std::
         << "\t\tlv2:designation " << (channel == 0 ? "pg:left" : "pg:right") << "\n";
 }
 
-void writeControlPort(std::ostream& out, const ControlPort& port, std::uint32_t index) {
-    const orvane::lv2::EffectParameter& parameter = port.parameter;
-    const bool integer = port.integer();
+// Local name in the LV2 units vocabulary; empty for none.
+std::string_view unitOf(const EffectParameter& parameter) {
+    using orvane::extensions::audioeffects::ParameterUnit;
+    const ParameterUnit unit = parameter.unit;
+    return unit == ParameterUnit::Gain           ? "coef"
+           : unit == ParameterUnit::Milliseconds ? "ms"
+           : unit == ParameterUnit::Seconds      ? "s"
+           : unit == ParameterUnit::Hertz        ? "hz"
+                                                 : "";
+}
+
+void writeControlPort(std::ostream& out, const EffectParameter& parameter, std::uint32_t index) {
+    const bool integer = parameter.kind != orvane::extensions::audioeffects::ParameterKind::Float;
     out << "\t\ta lv2:InputPort , lv2:ControlPort ;\n"
         << "\t\tlv2:index " << index << " ;\n"
         << "\t\tlv2:symbol " << quoted(parameter.name) << " ;\n"
@@ -75,7 +85,7 @@ void writeControlPort(std::ostream& out, const ControlPort& port, std::uint32_t 
         << "\t\tlv2:maximum " << number(parameter.maximum, integer);
     if (integer) out << " ;\n\t\tlv2:portProperty lv2:integer";
     if (parameter.name == "enabled") out << " ;\n\t\tlv2:designation lv2:enabled";
-    if (!port.unit().empty()) out << " ;\n\t\tunits:unit units:" << port.unit();
+    if (!unitOf(parameter).empty()) out << " ;\n\t\tunits:unit units:" << unitOf(parameter);
     out << "\n";
 }
 

@@ -95,7 +95,7 @@ public:
 private:
     void applyControls() noexcept {
         for (std::size_t i = 0; i < controls.size(); ++i) {
-            const EffectParameter& parameter = type.controls[i].parameter;
+            const EffectParameter& parameter = type.controls[i];
             const float value = clampControl(parameter, controls[i] ? *controls[i] : parameter.defaultValue);
             // Bit patterns: the first run always applies (applied starts as NaN).
             if (std::bit_cast<std::uint32_t>(value) == std::bit_cast<std::uint32_t>(applied[i])) continue;

@@ -6,23 +6,6 @@
 
 namespace orvane::lv2 {
 
-using extensions::audioeffects::ParameterUnit;
-
-std::string_view ControlPort::unit() const {
-    switch (parameter.unit) {
-        case ParameterUnit::Gain:
-            return "coef";
-        case ParameterUnit::Milliseconds:
-            return "ms";
-        case ParameterUnit::Seconds:
-            return "s";
-        case ParameterUnit::Hertz:
-            return "hz";
-        default:
-            return "";
-    }
-}
-
 std::string PluginType::audioSymbol(bool input, std::uint32_t channel) const {
     const std::string base = input ? "in" : "out";
     if (kind.channels == 1) return base;
@@ -36,13 +19,8 @@ const std::vector<PluginType>& pluginTypes() {
             const EffectDescription* effect = extensions::audioeffects::findEffect(kind.effect);
             if (!effect) throw std::logic_error("no effect " + std::string(kind.effect));
             const NodeTypeInfo info = effect->nodeTypeInfo();
-            PluginType& type =
-                all.emplace_back(PluginType{kind,
-                                            *effect,
-                                            "Orvane " + info.displayName + (kind.channels == 1 ? " (mono)" : ""),
-                                            info.description,
-                                            {}});
-            for (const EffectParameter& parameter : effect->parameters) type.controls.push_back({parameter});
+            all.push_back({kind, *effect, "Orvane " + info.displayName + (kind.channels == 1 ? " (mono)" : ""),
+                           info.description, effect->parameters});
         }
         return all;
     }();

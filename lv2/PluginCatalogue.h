@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,21 +40,12 @@ inline constexpr std::array<PluginKind, 9> pluginKinds{{
     {"urn:orvane:audioeffects:VibratoMono", "VibratoMono", "Vibrato", 1, "ModulatorPlugin"},
 }};
 
-/// One control port: a parameter of the table, with LV2's view of it.
-struct ControlPort {
-    const EffectParameter& parameter;
-
-    bool integer() const { return parameter.kind != extensions::audioeffects::ParameterKind::Float; }
-    /// Local name in the LV2 units vocabulary; empty for none.
-    std::string_view unit() const;
-};
-
 struct PluginType {
     PluginKind kind;
     const EffectDescription& effect;
     std::string name;
     std::string comment;
-    std::vector<ControlPort> controls;
+    std::span<const EffectParameter> controls;  // one control port per parameter, in order
 
     /// Audio ports come first: inputs, then outputs; the controls follow in order.
     std::uint32_t firstControlIndex() const { return 2 * kind.channels; }

@@ -102,7 +102,7 @@ TEST(Lv2AllocationTest, RunNeverAllocates) {
             for (std::uint32_t frames : {0u, 1u, 37u, 4096u, 10000u, 0u}) {
                 // A different value on every control before every run: each is handed on.
                 for (std::size_t i = 0; i < plugin.controls.size(); ++i) {
-                    const auto& parameter = plugin.type.controls[i].parameter;
+                    const auto& parameter = plugin.type.controls[i];
                     const float values[] = {parameter.defaultValue, parameter.minimum, parameter.maximum, nan, 1e30f};
                     plugin.controls[i] = values[(step + i) % 5];
                 }

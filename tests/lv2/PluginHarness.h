@@ -42,7 +42,7 @@ struct PluginInstance {
           outputs(type.kind.channels, std::vector<float>(maxFrames)) {
         for (std::uint32_t i = 0; (descriptor = descriptors()(i)); ++i)
             if (type.kind.uri == descriptor->URI) break;
-        for (const lv2::ControlPort& port : type.controls) controls.push_back(port.parameter.defaultValue);
+        for (const auto& parameter : type.controls) controls.push_back(parameter.defaultValue);
         handle = descriptor->instantiate(descriptor, sampleRate, ORVANE_LV2_BUNDLE, nullptr);
         if (!handle) throw std::runtime_error("instantiate failed for " + label);
         connect(false);
@@ -68,7 +68,7 @@ struct PluginInstance {
 
     void set(const std::string& symbol, float value) {
         for (std::size_t i = 0; i < type.controls.size(); ++i)
-            if (type.controls[i].parameter.name == symbol) controls[i] = value;
+            if (type.controls[i].name == symbol) controls[i] = value;
     }
 
     void run(std::uint32_t frames) { descriptor->run(handle, frames); }

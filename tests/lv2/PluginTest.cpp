@@ -118,14 +118,14 @@ TEST_P(Lv2PluginTest, UnconnectedPortsReadAsSilenceAndDefaults) {
 TEST_P(Lv2PluginTest, ActivateForgetsEverythingBefore) {
     const std::string label = GetParam();
     const lv2::PluginType& type = pluginType(label);
-    const std::string control(type.controls.back().parameter.name);
+    const std::string control(type.controls.back().name);
     const Channels after = noise(type.kind.channels, 12000, 2);
     PluginInstance fresh(label, rate, 512);
-    fresh.set(control, type.controls.back().parameter.maximum);
+    fresh.set(control, type.controls.back().maximum);
     const Channels expected = fresh.process(after, 512);
 
     PluginInstance plugin(label, rate, 512);
-    plugin.set(control, type.controls.back().parameter.maximum);
+    plugin.set(control, type.controls.back().maximum);
     plugin.process(noise(type.kind.channels, 12000, 1), 512);
     plugin.process(Channels(type.kind.channels, std::vector<float>(512, nan)), 512);
     plugin.descriptor->deactivate(plugin.handle);
