@@ -8,6 +8,7 @@ packages=(
   sox gnuplot-nox                            # orvane-fx demo: spectrograms and plots
   libclang-rt-14-dev                         # clang's sanitizer and fuzzer runtimes
   python3-dev pybind11-dev python3-numpy python3-pytest  # the Python package and its tests
+  python3-soundfile python3-matplotlib python3-distributed python3-tqdm  # Python examples
   lv2-dev serdi sordi lilv-utils             # LV2 bundle: headers, Turtle checks, lv2info/lv2apply
   ffmpeg lv2file gstreamer1.0-tools          # LV2 hosts the bundle is tested in
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad  # audioconvert, wav, lv2
