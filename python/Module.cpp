@@ -27,8 +27,8 @@ namespace orvane::python {
 namespace {
 
 using extensions::audioeffects::EffectDescription;
-using extensions::audioeffects::EffectParameter;
 using extensions::audioeffects::effectDescriptions;
+using extensions::audioeffects::EffectParameter;
 using extensions::audioeffects::ParameterKind;
 using extensions::audioeffects::ParameterUnit;
 
@@ -41,8 +41,10 @@ constexpr double maxTailSeconds = 3600;
 std::string snakeCase(std::string_view name) {
     std::string snake;
     for (char c : name) {
-        if (c >= 'A' && c <= 'Z') snake += {'_', static_cast<char>(c - 'A' + 'a')};
-        else snake += c;
+        if (c >= 'A' && c <= 'Z')
+            snake += {'_', static_cast<char>(c - 'A' + 'a')};
+        else
+            snake += c;
     }
     return snake;
 }
@@ -93,22 +95,27 @@ float checkedValue(std::string_view effect, const EffectParameter& parameter, co
     const std::string where = std::string(effect) + "." + snakeCase(parameter.name);
     const bool isBool = PyBool_Check(value.ptr()) || py::isinstance(value, py::module_::import("numpy").attr("bool_"));
     if (parameter.kind == ParameterKind::Boolean) {
-        if (!isBool) throw py::type_error(where + " takes a bool, not " + std::string(py::str(value.get_type().attr("__name__"))));
+        if (!isBool)
+            throw py::type_error(where + " takes a bool, not " +
+                                 std::string(py::str(value.get_type().attr("__name__"))));
         return value.cast<bool>() ? 1.0f : 0.0f;
     }
     if (parameter.kind == ParameterKind::Int) {
         if (isBool || !PyIndex_Check(value.ptr()))
-            throw py::type_error(where + " takes an int, not " + std::string(py::str(value.get_type().attr("__name__"))));
+            throw py::type_error(where + " takes an int, not " +
+                                 std::string(py::str(value.get_type().attr("__name__"))));
         const py::int_ whole = py::reinterpret_steal<py::int_>(PyNumber_Index(value.ptr()));
         const bool inside = whole >= py::int_(static_cast<long>(parameter.minimum)) &&
                             whole <= py::int_(static_cast<long>(parameter.maximum));
-        if (!inside) throw py::value_error(where + " must be " + rangeText(parameter) + "; got " + std::string(py::repr(value)));
+        if (!inside)
+            throw py::value_error(where + " must be " + rangeText(parameter) + "; got " + std::string(py::repr(value)));
         return static_cast<float>(whole.cast<long>());
     }
     if (isBool || !(PyFloat_Check(value.ptr()) || PyIndex_Check(value.ptr()) || py::hasattr(value, "__float__")) ||
         py::isinstance<py::str>(value))
         throw py::type_error(where + " takes a float, not " + std::string(py::str(value.get_type().attr("__name__"))));
-    const auto number = static_cast<float>(PyFloat_AsDouble(py::float_(py::reinterpret_borrow<py::object>(value)).ptr()));
+    const auto number =
+        static_cast<float>(PyFloat_AsDouble(py::float_(py::reinterpret_borrow<py::object>(value)).ptr()));
     if (!(number >= parameter.minimum && number <= parameter.maximum))
         throw py::value_error(where + " must be " + rangeText(parameter) + "; got " + std::string(py::repr(value)));
     return number;
@@ -146,7 +153,8 @@ public:
             if (snake == name) return i;
             known += (known.empty() ? "" : ", ") + snake;
         }
-        throw py::type_error(std::string(description.type) + " has no parameter '" + name + "'; its parameters are " + known);
+        throw py::type_error(std::string(description.type) + " has no parameter '" + name + "'; its parameters are " +
+                             known);
     }
 
     std::string repr() const {
@@ -193,7 +201,8 @@ public:
     /// The channel counts the effect takes, for error messages; empty when it takes c.
     std::string refusal(std::uint32_t count) const {
         if (description.type == "PingPongDelay" && count != 2)
-            return "PingPongDelay takes exactly 2 channels (an array of shape (2, frames)); got " + std::to_string(count);
+            return "PingPongDelay takes exactly 2 channels (an array of shape (2, frames)); got " +
+                   std::to_string(count);
         return "";
     }
 
@@ -209,7 +218,8 @@ public:
                 description.parameters[i].set(*run.processor, description.parameters[i].fromNumber(values[i]));
             AudioBusFormat input{rate, count, blockSize}, output{};
             if (!run.processor->setBusFormat(input, output))
-                throw py::value_error(std::string(description.type) + " refuses " + std::to_string(count) + " channels");
+                throw py::value_error(std::string(description.type) + " refuses " + std::to_string(count) +
+                                      " channels");
         }
         channels = signalChannels;
         sampleRate = rate;
@@ -285,8 +295,10 @@ py::array processChain(const std::vector<Effect*>& effects, const py::handle& x,
                        const py::handle& blockSizeGiven, bool reset, const py::handle& tailGiven,
                        const std::vector<py::object>& automations) {
     if (!py::isinstance<py::array>(x))
-        throw py::type_error("x must be a numpy array of float32 or float64 samples, 1-D (frames) or 2-D "
-                             "(channels, frames); got " + std::string(py::str(x.get_type().attr("__name__"))));
+        throw py::type_error(
+            "x must be a numpy array of float32 or float64 samples, 1-D (frames) or 2-D "
+            "(channels, frames); got " +
+            std::string(py::str(x.get_type().attr("__name__"))));
     auto input = py::reinterpret_borrow<py::array>(x);
     const bool isFloat32 = input.dtype().is(py::dtype::of<float>());
     if (!isFloat32 && !input.dtype().is(py::dtype::of<double>()))
@@ -307,7 +319,8 @@ py::array processChain(const std::vector<Effect*>& effects, const py::handle& x,
         throw py::type_error("tail takes seconds as a number from 0 to 3600");
     const double tail = py::float_(py::reinterpret_borrow<py::object>(tailGiven)).cast<double>();
     if (!(tail >= 0 && tail <= maxTailSeconds))
-        throw py::value_error("tail must be a number of seconds from 0 to 3600; got " + std::string(py::repr(tailGiven)));
+        throw py::value_error("tail must be a number of seconds from 0 to 3600; got " +
+                              std::string(py::repr(tailGiven)));
     const std::size_t total = frames + static_cast<std::size_t>(std::llround(tail * sampleRate));
     if (automations.size() != effects.size())
         throw py::value_error("automation takes one dict (or None) per effect: " + std::to_string(effects.size()));
@@ -315,8 +328,9 @@ py::array processChain(const std::vector<Effect*>& effects, const py::handle& x,
     for (std::size_t i = 0; i < effects.size(); ++i)
         for (std::size_t j = 0; j < i; ++j)
             if (effects[i] == effects[j])
-                throw py::value_error("the same " + std::string(effects[i]->description.type) +
-                                      " appears twice in the chain; each place needs its own (copy.deepcopy makes one)");
+                throw py::value_error(
+                    "the same " + std::string(effects[i]->description.type) +
+                    " appears twice in the chain; each place needs its own (copy.deepcopy makes one)");
     std::vector<std::unique_ptr<Effect::Busy>> claims;
     std::vector<std::vector<Automation>> plans;
     for (std::size_t i = 0; i < effects.size(); ++i) {
@@ -326,27 +340,31 @@ py::array processChain(const std::vector<Effect*>& effects, const py::handle& x,
         if (!reset && effect.channels != 0 && (effect.channels != channels || effect.sampleRate != sampleRate))
             throw py::value_error(std::string(effect.description.type) + " last ran " +
                                   std::to_string(effect.channels) + " channels at " +
-                                  std::to_string(effect.sampleRate) + " Hz; this call has " +
-                                  std::to_string(channels) + " at " + std::to_string(sampleRate) +
+                                  std::to_string(effect.sampleRate) + " Hz; this call has " + std::to_string(channels) +
+                                  " at " + std::to_string(sampleRate) +
                                   " Hz: continuing needs the same, pass reset=True to start afresh");
         plans.push_back(checkedAutomation(effect, automations[i], total, blockSize));
     }
 
     py::array_t<float> output({channelCount, total});
     float* const samples = output.mutable_data();
-    // Any layout and either precision in; float32 rows out, the tail silent.
-    const auto rows = py::array_t<float, py::array::forcecast | py::array::c_style>::ensure(input.reshape(
-        {static_cast<py::ssize_t>(channelCount), static_cast<py::ssize_t>(frames)}));
-    for (std::size_t c = 0; c < channelCount; ++c) {
-        float* row = samples + c * total;
-        std::copy_n(rows.data() + c * frames, frames, row);
-        std::fill(row + frames, row + total, 0.0f);
-    }
+    // Any layout and either precision in, as float32 rows. The first effect reads them (silence
+    // past their end) and writes the output, whose pages are thus first touched with the GIL
+    // released; later effects run on the output in place.
+    const auto rows = py::array_t<float, py::array::forcecast | py::array::c_style>::ensure(
+        input.reshape({static_cast<py::ssize_t>(channelCount), static_cast<py::ssize_t>(frames)}));
+    const float* const inputRows = rows.data();
+    if (effects.empty())
+        for (std::size_t c = 0; c < channelCount; ++c) {
+            std::copy_n(inputRows + c * frames, frames, samples + c * total);
+            std::fill(samples + c * total + frames, samples + (c + 1) * total, 0.0f);
+        }
 
     for (std::size_t i = 0; i < effects.size(); ++i) {
         Effect& effect = *effects[i];
         if (reset || effect.channels == 0) effect.build(channels, sampleRate, blockSize);
-        for (Effect::NodeRun& node : effect.nodes) node.block = AudioBuffer<float>(node.channels, blockSize, sampleRate);
+        for (Effect::NodeRun& node : effect.nodes)
+            node.block = AudioBuffer<float>(node.channels, blockSize, sampleRate);
         const std::vector<Automation>& plan = plans[i];
         {
             py::gil_scoped_release released;
@@ -360,9 +378,17 @@ py::array processChain(const std::vector<Effect*>& effects, const py::handle& x,
                 for (Effect::NodeRun& node : effect.nodes) {
                     // Within the capacity allocated above: resizing never allocates.
                     if (node.block.getNumberOfFrames() != length) node.block.resize(node.channels, length);
-                    for (std::uint32_t c = 0; c < node.channels; ++c)
-                        std::copy_n(samples + (node.firstChannel + c) * total + start, length,
-                                    node.block.getChannelData(c));
+                    for (std::uint32_t c = 0; c < node.channels; ++c) {
+                        const std::size_t channel = node.firstChannel + c;
+                        float* const target = node.block.getChannelData(c);
+                        if (i > 0) {
+                            std::copy_n(samples + channel * total + start, length, target);
+                            continue;
+                        }
+                        const std::size_t given = start < frames ? std::min<std::size_t>(length, frames - start) : 0;
+                        std::copy_n(inputRows + channel * frames + start, given, target);
+                        std::fill(target + given, target + length, 0.0f);
+                    }
                     AudioBus bus(node.block);
                     node.processor->process(bus, bus);
                     for (std::uint32_t c = 0; c < node.channels; ++c)
@@ -384,7 +410,8 @@ py::array processChain(const std::vector<Effect*>& effects, const py::handle& x,
 
 std::string parameterDoc(const EffectParameter& parameter) {
     return std::string(kindName(parameter.kind)) + ", " + rangeText(parameter) + ", default " +
-           std::string(py::repr(toPython(parameter, parameter.defaultValue))) + ". " + std::string(parameter.description);
+           std::string(py::repr(toPython(parameter, parameter.defaultValue))) + ". " +
+           std::string(parameter.description);
 }
 
 template <std::size_t index>
