@@ -60,6 +60,7 @@ struct EffectDescription {
     NodeTypeInfo (*nodeTypeInfo)();
     /// A fresh node at its defaults, built for channels (the ping-pong delay has two always).
     std::unique_ptr<SingleBusAudioProcessorNode> (*create)(unsigned int channels);
+    unsigned int onlyChannels;  // the one channel count the node takes, or 0 for any it is built for
     std::span<const EffectParameter> parameters;
 };
 
@@ -150,7 +151,8 @@ std::unique_ptr<SingleBusAudioProcessorNode> create(unsigned int channels) {
 
 template <typename NodeClass, std::size_t count>
 constexpr EffectDescription effect(std::string_view type, const std::array<EffectParameter, count>& parameters) {
-    return {type, &NodeClass::getNodeTypeInfo, &create<NodeClass>, parameters};
+    return {type, &NodeClass::getNodeTypeInfo, &create<NodeClass>,
+            std::is_same_v<NodeClass, PingPongDelayNode> ? 2u : 0u, parameters};
 }
 
 }  // namespace parameterTable

@@ -10,7 +10,6 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -198,11 +197,12 @@ public:
     std::uint32_t sampleRate = 0;
     std::atomic<bool> busy{false};
 
-    /// The channel counts the effect takes, for error messages; empty when it takes c.
+    /// Why the effect cannot take count channels, or "" when it can.
     std::string refusal(std::uint32_t count) const {
-        if (description.type == "PingPongDelay" && count != 2)
-            return "PingPongDelay takes exactly 2 channels (an array of shape (2, frames)); got " +
-                   std::to_string(count);
+        const unsigned int only = description.onlyChannels;
+        if (only != 0 && count != only)
+            return std::string(description.type) + " takes exactly " + std::to_string(only) +
+                   " channels (an array of shape (" + std::to_string(only) + ", frames)); got " + std::to_string(count);
         return "";
     }
 
