@@ -39,7 +39,9 @@ TEST(ListTool, JsonHoldsTheFiveTypesWithTheirNodesDefaults) {
             // Every number offers a range that holds its default; a switch has none.
             const json& entry = named(parameters, name);
             EXPECT_EQ(entry.contains("min") && entry.contains("max"), !value.is_boolean()) << entry;
-            if (!value.is_boolean()) EXPECT_TRUE(entry["min"] <= value && value <= entry["max"]) << entry;
+            if (!value.is_boolean()) {
+                EXPECT_TRUE(entry["min"] <= value && value <= entry["max"]) << entry;
+            }
             EXPECT_EQ(static_cast<float>(value.is_boolean() ? value.get<bool>() : value.get<double>()),
                       static_cast<float>(getParameter(*node, type, name)))
                 << effectName(type) << "." << name;
