@@ -135,10 +135,9 @@ template <int N, typename Wiring>
 }
 
 /// Every line of the set through a group that fits, read as interpolate<N, windowed> reads.
-/// The Wiring comes by value: a copy the stores into the line cannot reach stays in registers.
 template <int N, bool windowed, typename Wiring>
 ORVANE_LEVEL_ATTR inline void sweptLines(const audio::SweptLines& set, std::uint32_t offset, int write,
-                                         const Taps<N>& taps, const Wiring wiring) noexcept {
+                                         const Taps<N>& taps, const Wiring& wiring) noexcept {
     for (std::uint32_t c = 0; c < set.count; ++c) {
         float* const samples = set.samples[c] + offset;
         float* const slots = set.lines[c].slots() + write;
