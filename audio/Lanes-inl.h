@@ -92,28 +92,17 @@ ORVANE_LEVEL_ATTR inline bool allLanes(Mask mask) noexcept {
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #endif
 
-#if ORVANE_LEVEL_BYTES >= 32
-/// Sixteen consecutive floats held in registers, from which lanes are picked by number: one
-/// or two loads and a permute in place of a load per lane.
-struct Window {
 #if ORVANE_LEVEL_BYTES >= 64
+/// Sixteen consecutive floats in one register, from which lanes are picked by number: one
+/// load and a permute in place of a load per lane. (With AVX2 the two loads, four permutes
+/// and two selects it takes cost as much as the loads they replace.)
+struct Window {
     __m512 slots;
     ORVANE_LEVEL_ATTR explicit Window(const float* from) noexcept : slots(_mm512_loadu_ps(from)) {}
     /// Lane k is from[at[k]], for at[k] in 0 ... 15.
     ORVANE_LEVEL_ATTR Vec<float, 8> pick(Vec<std::int32_t, 8> at) const noexcept {
         return Vec<float, 8>(_mm512_castps512_ps256(_mm512_permutexvar_ps(_mm512_zextsi256_si512(__m256i(at)), slots)));
     }
-#else
-    __m256 low, high;
-    ORVANE_LEVEL_ATTR explicit Window(const float* from) noexcept
-        : low(_mm256_loadu_ps(from)), high(_mm256_loadu_ps(from + 8)) {}
-    /// Lane k is from[at[k]], for at[k] in 0 ... 15 (the permutes read the low three bits).
-    ORVANE_LEVEL_ATTR Vec<float, 8> pick(Vec<std::int32_t, 8> at) const noexcept {
-        const auto fromLow = Vec<float, 8>(_mm256_permutevar8x32_ps(low, __m256i(at)));
-        const auto fromHigh = Vec<float, 8>(_mm256_permutevar8x32_ps(high, __m256i(at)));
-        return at > 7 ? fromHigh : fromLow;
-    }
-#endif
 };
 #endif
 

@@ -36,8 +36,8 @@ ORVANE_LEVEL_ATTR inline Taps<N> sweptTaps(int firstWrite, Vec<float, N> sweep, 
     const auto crosses = (Unsigned(index - low) < span) | (Unsigned(index + 1 - low) < span) | (index == capacity - 1);
     Taps<N> taps{index, reduced - base, allLanes(inRing & ~crosses)};
     // A sweep moves the reads about a slot per sample: eight reads and their neighbours mostly
-    // lie in the 16 slots from the first lane's on, which the permutes of Window reach.
-    if constexpr (N == 8 && ORVANE_LEVEL_BYTES >= 32)
+    // lie in the 16 slots from the first lane's on, which a Window (AVX-512) holds.
+    if constexpr (N == 8 && ORVANE_LEVEL_BYTES >= 64)
         if (taps.fits && index[0] <= capacity - 16 && allLanes(Unsigned(index - index[0]) < 15u))
             taps.window = index[0];
     return taps;
@@ -62,7 +62,7 @@ ORVANE_LEVEL_ATTR inline Vec<float, N> blend(Vec<float, N> earlier, Vec<float, N
 /// (windowed), else with one 64-bit load per lane of its two adjacent slots.
 template <int N, bool windowed = false>
 ORVANE_LEVEL_ATTR inline Vec<float, N> interpolate(const float* data, const Taps<N>& taps) noexcept {
-#if ORVANE_LEVEL_BYTES >= 32
+#if ORVANE_LEVEL_BYTES >= 64
     if constexpr (windowed) {
         const Window window(data + taps.window);
         const Vec<std::int32_t, N> at = taps.earlier - taps.window;
@@ -153,7 +153,7 @@ ORVANE_LEVEL_ATTR inline void sweptGroup(const audio::SweptLines& set, std::uint
                                          const float* sweep, float baseDelay, const Wiring& wiring) noexcept {
     const auto taps = sweptTaps<N>(write, load<N>(sweep), baseDelay, set.lines[0].getCapacity(), Wiring::writesFirst);
     if (!taps.fits) return sweptHalves<N>(set, offset, write, sweep, baseDelay, wiring);
-    if constexpr (N == 8 && ORVANE_LEVEL_BYTES >= 32)
+    if constexpr (N == 8 && ORVANE_LEVEL_BYTES >= 64)
         if (taps.window >= 0) return sweptLines<N, true>(set, offset, write, taps, wiring);
     sweptLines<N, false>(set, offset, write, taps, wiring);
 }
