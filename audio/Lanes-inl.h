@@ -85,11 +85,25 @@ ORVANE_LEVEL_ATTR inline bool allLanes(Mask mask) noexcept {
     return signBits(mask) == (1 << laneCount<Mask>)-1;
 }
 
-// GCC 12's AVX-512 conversion intrinsics start from an undefined register it then reports.
+// GCC 12's AVX-512 conversions and casts start from an undefined register it then reports.
 #if !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #pragma GCC diagnostic ignored "-Wuninitialized"
+#endif
+
+#if ORVANE_LEVEL_BYTES >= 64
+/// Sixteen consecutive floats in one register, from which lanes are picked by number: one
+/// load and a permute in place of a load per lane. (With AVX2 the two loads, four permutes
+/// and two selects it takes cost as much as the loads they replace.)
+struct Window {
+    __m512 slots;
+    ORVANE_LEVEL_ATTR explicit Window(const float* from) noexcept : slots(_mm512_loadu_ps(from)) {}
+    /// Lane k is from[at[k]], for at[k] in 0 ... 15.
+    ORVANE_LEVEL_ATTR Vec<float, 8> pick(Vec<std::int32_t, 8> at) const noexcept {
+        return Vec<float, 8>(_mm512_castps512_ps256(_mm512_permutexvar_ps(_mm512_zextsi256_si512(__m256i(at)), slots)));
+    }
+};
 #endif
 
 /// Each lane converted exactly to the lane type of To, in one of the level's instructions

@@ -13,6 +13,7 @@ struct Taps {
     Vec<std::int32_t, N> earlier;  // the later slot is the next one
     Vec<float, N> frac;
     bool fits;
+    int window = -1;  // first of 16 slots in the ring that hold every lane's two, or -1
 };
 
 template <int N>
@@ -33,7 +34,13 @@ ORVANE_LEVEL_ATTR inline Taps<N> sweptTaps(int firstWrite, Vec<float, N> sweep, 
     const Ints low = writesFirst ? firstWrite + lane + 1 : Ints{} + firstWrite;
     const auto span = Unsigned(writesFirst ? (N - 1) - lane : lane);
     const auto crosses = (Unsigned(index - low) < span) | (Unsigned(index + 1 - low) < span) | (index == capacity - 1);
-    return {index, reduced - base, allLanes(inRing & ~crosses)};
+    Taps<N> taps{index, reduced - base, allLanes(inRing & ~crosses)};
+    // A sweep moves the reads about a slot per sample: eight reads and their neighbours mostly
+    // lie in the 16 slots from the first lane's on, which a Window (AVX-512) holds.
+    if constexpr (N == 8 && ORVANE_LEVEL_BYTES >= 64)
+        if (taps.fits && index[0] <= capacity - 16 && allLanes(Unsigned(index - index[0]) < 15u))
+            taps.window = index[0];
+    return taps;
 }
 
 /// earlier * (1 - frac) + frac * later per lane: the product frac * later in single precision,
@@ -51,10 +58,17 @@ ORVANE_LEVEL_ATTR inline Vec<float, N> blend(Vec<float, N> earlier, Vec<float, N
     }
 }
 
-/// The interpolated reads of a group that fits. Each lane's two slots are adjacent, so one
-/// 64-bit load fetches both.
-template <int N>
+/// The interpolated reads of a group that fits: picked from its window of the ring
+/// (windowed), else with one 64-bit load per lane of its two adjacent slots.
+template <int N, bool windowed = false>
 ORVANE_LEVEL_ATTR inline Vec<float, N> interpolate(const float* data, const Taps<N>& taps) noexcept {
+#if ORVANE_LEVEL_BYTES >= 64
+    if constexpr (windowed) {
+        const Window window(data + taps.window);
+        const Vec<std::int32_t, N> at = taps.earlier - taps.window;
+        return blend<N>(window.pick(at), window.pick(at + 1), taps.frac);
+    }
+#endif
     if constexpr (N > 4) {
         const auto slots = split(taps.earlier);
         const auto fracs = split(taps.frac);
@@ -120,19 +134,28 @@ template <int N, typename Wiring>
     }
 }
 
+/// Every line of the set through a group that fits, read as interpolate<N, windowed> reads.
+template <int N, bool windowed, typename Wiring>
+ORVANE_LEVEL_ATTR inline void sweptLines(const audio::SweptLines& set, std::uint32_t offset, int write,
+                                         const Taps<N>& taps, const Wiring& wiring) noexcept {
+    for (std::uint32_t c = 0; c < set.count; ++c) {
+        float* const samples = set.samples[c] + offset;
+        float* const slots = set.lines[c].slots() + write;
+        const Vec<float, N> x = load<N>(samples);
+        if constexpr (Wiring::writesFirst) wire<N, true>(slots, samples, x, x, wiring);
+        wire<N, false>(slots, samples, x, interpolate<N, windowed>(set.lines[c].slots(), taps), wiring);
+    }
+}
+
 /// N samples of every line of the set, at samples offset ..., writing slots write ... + N - 1.
 template <int N, typename Wiring>
 ORVANE_LEVEL_ATTR inline void sweptGroup(const audio::SweptLines& set, std::uint32_t offset, int write,
                                          const float* sweep, float baseDelay, const Wiring& wiring) noexcept {
     const auto taps = sweptTaps<N>(write, load<N>(sweep), baseDelay, set.lines[0].getCapacity(), Wiring::writesFirst);
     if (!taps.fits) return sweptHalves<N>(set, offset, write, sweep, baseDelay, wiring);
-    for (std::uint32_t c = 0; c < set.count; ++c) {
-        float* const samples = set.samples[c] + offset;
-        float* const slots = set.lines[c].slots() + write;
-        const Vec<float, N> x = load<N>(samples);
-        if constexpr (Wiring::writesFirst) wire<N, true>(slots, samples, x, x, wiring);
-        wire<N, false>(slots, samples, x, interpolate<N>(set.lines[c].slots(), taps), wiring);
-    }
+    if constexpr (N == 8 && ORVANE_LEVEL_BYTES >= 64)
+        if (taps.window >= 0) return sweptLines<N, true>(set, offset, write, taps, wiring);
+    sweptLines<N, false>(set, offset, write, taps, wiring);
 }
 
 /// count samples of every line of the set, at samples offset ..., whose write slots

@@ -304,7 +304,8 @@ void runAlone(CircularBuffer& line, float* samples, const std::vector<float>& sw
 
 // A run through the group paths leaves the output and the line exactly as sample-by-sample
 // processing does, for delays (sweep + base delay) on both sides of where groups of eight or
-// four may read their own writes, and near the ring's length.
+// four may read their own writes, and near the ring's length; and for groups whose reads span
+// up to the 16 slots of a window and beyond it, behind their first lane, or up to the ring's end.
 template <typename Wiring>
 void expectRunsMatchSampleBySample() {
     const auto size = static_cast<float>(48000);
@@ -318,13 +319,15 @@ void expectRunsMatchSampleBySample() {
     for (const float baseDelay : {1.0f, 2.0f, 1002.0f})
         for (const int first : {0, 100, 47990})
             for (const float delay : delays)
-                for (const float spread : {0.0f, 0.3f, -0.3f, nan, inf}) {
+                for (const float spread : {0.0f, 0.3f, -0.3f, -7.0f, -8.0f, 2.0f, nan, inf}) {
                     SCOPED_TRACE(::testing::Message() << "delay " << delay << " spread " << spread << " base "
                                                       << baseDelay << " from " << first);
                     std::vector<float> sweeps(input.size());
-                    // One lane per group of eight moves; or (nan) every lane takes its own delay
-                    // from -3 to 12 slots, ahead of the writer as well as behind; or (inf) one
-                    // lane per group has a sweep the ring cannot hold (fmodf, not finite).
+                    // One lane per group of eight moves (by -7 and -8 slots, the last lane's later
+                    // slot ends a window or lies past it; by +2, lane 1 reads behind lane 0); or
+                    // (nan) every lane takes its own delay from -3 to 12 slots, ahead of the
+                    // writer as well as behind; or (inf) one lane per group has a sweep the ring
+                    // cannot hold (fmodf, not finite).
                     std::mt19937 random(7);
                     std::uniform_real_distribution<float> anyDelay(-3.0f, 12.0f);
                     const float far[] = {nan, inf, -inf, 1e30f, -3e7f, 3.0f * size, -2.5f * size, -0.0f};
