@@ -74,6 +74,9 @@ ORVANE_LEVEL_ATTR inline int signBits(V lanes) noexcept {
 #if ORVANE_LEVEL_BYTES >= 32
     if constexpr (sizeof(V) == 32) return _mm256_movemask_ps(__m256(lanes));
 #endif
+#if ORVANE_LEVEL_BYTES >= 64
+    if constexpr (sizeof(V) == 64) return _mm512_cmplt_epi32_mask(__m512i(lanes), _mm512_setzero_si512());
+#endif
     int bits = 0;
     for (int k = 0; k < laneCount<V>; ++k) bits |= (lanes[k] < 0) << k;
     return bits;
@@ -93,15 +96,30 @@ ORVANE_LEVEL_ATTR inline bool allLanes(Mask mask) noexcept {
 #endif
 
 #if ORVANE_LEVEL_BYTES >= 64
-/// Sixteen consecutive floats in one register, from which lanes are picked by number: one
-/// load and a permute in place of a load per lane. (With AVX2 the two loads, four permutes
-/// and two selects it takes cost as much as the loads they replace.)
-struct Window {
+/// 2 * N consecutive floats in registers, from which N lanes are picked by number: a load or
+/// two and a permute in place of a load per lane. (With AVX2 the loads, permutes and selects
+/// it takes cost as much as the loads they replace.)
+template <int N>
+struct Window;
+
+template <>
+struct Window<8> {
     __m512 slots;
     ORVANE_LEVEL_ATTR explicit Window(const float* from) noexcept : slots(_mm512_loadu_ps(from)) {}
     /// Lane k is from[at[k]], for at[k] in 0 ... 15.
     ORVANE_LEVEL_ATTR Vec<float, 8> pick(Vec<std::int32_t, 8> at) const noexcept {
         return Vec<float, 8>(_mm512_castps512_ps256(_mm512_permutexvar_ps(_mm512_zextsi256_si512(__m256i(at)), slots)));
+    }
+};
+
+template <>
+struct Window<16> {
+    __m512 low, high;
+    ORVANE_LEVEL_ATTR explicit Window(const float* from) noexcept
+        : low(_mm512_loadu_ps(from)), high(_mm512_loadu_ps(from + 16)) {}
+    /// Lane k is from[at[k]], for at[k] in 0 ... 31.
+    ORVANE_LEVEL_ATTR Vec<float, 16> pick(Vec<std::int32_t, 16> at) const noexcept {
+        return Vec<float, 16>(_mm512_permutex2var_ps(low, __m512i(at), high));
     }
 };
 #endif

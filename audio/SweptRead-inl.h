@@ -13,7 +13,8 @@ struct Taps {
     Vec<std::int32_t, N> earlier;  // the later slot is the next one
     Vec<float, N> frac;
     bool fits;
-    int window = -1;  // first of 16 slots in the ring that hold every lane's two, or -1
+    bool inOrder = false;  // when it does not fit: whether it can go lane by lane from these taps
+    int window = -1;       // first of 2 * N slots in the ring that hold every lane's two, or -1
 };
 
 template <int N>
@@ -31,14 +32,17 @@ ORVANE_LEVEL_ATTR inline Taps<N> sweptTaps(int firstWrite, Vec<float, N> sweep, 
     const Ints index = __builtin_convertvector(reduced, Ints);  // truncation is floor in the ring
     const Floats base = Floats(Ints(__builtin_convertvector(index, Floats)) | (Ints(reduced) & INT32_MIN));  // -0.0
     // Slots low ... low + span - 1 are the ones lane k must not read.
-    const Ints low = writesFirst ? firstWrite + lane + 1 : Ints{} + firstWrite;
-    const auto span = Unsigned(writesFirst ? (N - 1) - lane : lane);
-    const auto crosses = (Unsigned(index - low) < span) | (Unsigned(index + 1 - low) < span) | (index == capacity - 1);
-    Taps<N> taps{index, reduced - base, allLanes(inRing & ~crosses)};
+    // Lane k reads slots index and index + 1: it must not start in first ... first + span - 1.
+    const Ints first = writesFirst ? firstWrite + lane : Ints{} + (firstWrite - 1);
+    const Ints none{};
+    const auto span = Unsigned(writesFirst ? (lane < N - 1 ? N - lane : none) : (lane > 0 ? lane + 1 : none));
+    const auto atEnd = index == capacity - 1;
+    Taps<N> taps{index, reduced - base, allLanes(inRing & ~((Unsigned(index - first) < span) | atEnd))};
+    if (!taps.fits) taps.inOrder = allLanes(inRing & ~atEnd);
     // A sweep moves the reads about a slot per sample: eight reads and their neighbours mostly
     // lie in the 16 slots from the first lane's on, which a Window (AVX-512) holds.
-    if constexpr (N == 8 && ORVANE_LEVEL_BYTES >= 64)
-        if (taps.fits && index[0] <= capacity - 16 && allLanes(Unsigned(index - index[0]) < 15u))
+    if constexpr (N >= 8 && ORVANE_LEVEL_BYTES >= 64)
+        if (taps.fits && index[0] <= capacity - 2 * N && allLanes(Unsigned(index - index[0]) < 2 * N - 1u))
             taps.window = index[0];
     return taps;
 }
@@ -64,7 +68,7 @@ template <int N, bool windowed = false>
 ORVANE_LEVEL_ATTR inline Vec<float, N> interpolate(const float* data, const Taps<N>& taps) noexcept {
 #if ORVANE_LEVEL_BYTES >= 64
     if constexpr (windowed) {
-        const Window window(data + taps.window);
+        const Window<N> window(data + taps.window);
         const Vec<std::int32_t, N> at = taps.earlier - taps.window;
         return blend<N>(window.pick(at), window.pick(at + 1), taps.frac);
     }
@@ -89,19 +93,21 @@ ORVANE_LEVEL_ATTR inline Vec<float, N> interpolate(const float* data, const Taps
 }
 
 /// The Wiring's formulas: before the read, the line input of a Wiring that writes first; after
-/// it, the other's line input and the output. Four lanes at most, which every level passes alike.
+/// it, the other's line input and the output.
 template <int N, bool beforeRead, typename Wiring>
-ORVANE_LEVEL_ATTR inline void wire(float* slots, float* samples, Vec<float, N> x, Vec<float, N> delayed,
+ORVANE_LEVEL_ATTR inline void wire(float* slots, float* samples, const Vec<float, N>& x, const Vec<float, N>& delayed,
                                    const Wiring& wiring) noexcept {
-    if constexpr (N > 4) {
-        const auto xs = split(x), reads = split(delayed);
-        wire<N / 2, beforeRead>(slots, samples, xs.low, reads.low, wiring);
-        wire<N / 2, beforeRead>(slots + N / 2, samples + N / 2, xs.high, reads.high, wiring);
-    } else if constexpr (beforeRead) {
-        store(slots, wiring.lineInput(x, x));
+    Vec<float, N> result;
+    if constexpr (beforeRead) {
+        wiring.lineInput(result, x, x);
+        store(slots, result);
     } else {
-        if constexpr (!Wiring::writesFirst) store(slots, wiring.lineInput(x, delayed));
-        store(samples, wiring.output(x, delayed));
+        if constexpr (!Wiring::writesFirst) {
+            wiring.lineInput(result, x, delayed);
+            store(slots, result);
+        }
+        wiring.output(result, x, delayed);
+        store(samples, result);
     }
 }
 
@@ -119,6 +125,28 @@ void sweptSamples(const audio::SweptLines& set, std::uint32_t offset, int write,
 template <int N, typename Wiring>
 ORVANE_LEVEL_ATTR inline void sweptGroup(const audio::SweptLines& set, std::uint32_t offset, int write,
                                          const float* sweep, float baseDelay, const Wiring& wiring) noexcept;
+
+/// A group whose reads lie in the ring but reach its own writes (the flanger's shortest delays):
+/// lane by lane in sample order, from its taps. Out of line, as the next.
+template <int N, typename Wiring>
+[[gnu::noinline]] ORVANE_LEVEL_ATTR void sweptInOrder(const audio::SweptLines& set, std::uint32_t offset, int write,
+                                                      const Taps<N>& taps, const Wiring& wiring) noexcept {
+    for (std::uint32_t c = 0; c < set.count; ++c) {
+        float* const samples = set.samples[c] + offset;
+        float* const slots = set.lines[c].slots();
+        for (int k = 0; k < N; ++k) {
+            const float x = samples[k];
+            if constexpr (Wiring::writesFirst) wiring.lineInput(slots[write + k], x, 0.0f);
+            // CircularBuffer::interpolate's arithmetic
+            const auto frac = static_cast<double>(taps.frac[k]);
+            const float upper = taps.frac[k] * slots[taps.earlier[k] + 1];
+            const auto delayed = static_cast<float>(static_cast<double>(slots[taps.earlier[k]]) * (1.0 - frac) +
+                                                    static_cast<double>(upper));
+            if constexpr (!Wiring::writesFirst) wiring.lineInput(slots[write + k], x, delayed);
+            wiring.output(samples[k], x, delayed);
+        }
+    }
+}
 
 /// A group that does not fit: two of half the width, pairs one by one. Out of line, so that
 /// the group that fits stays small enough to inline.
@@ -152,8 +180,11 @@ template <int N, typename Wiring>
 ORVANE_LEVEL_ATTR inline void sweptGroup(const audio::SweptLines& set, std::uint32_t offset, int write,
                                          const float* sweep, float baseDelay, const Wiring& wiring) noexcept {
     const auto taps = sweptTaps<N>(write, load<N>(sweep), baseDelay, set.lines[0].getCapacity(), Wiring::writesFirst);
-    if (!taps.fits) return sweptHalves<N>(set, offset, write, sweep, baseDelay, wiring);
-    if constexpr (N == 8 && ORVANE_LEVEL_BYTES >= 64)
+    if (!taps.fits) {
+        if (taps.inOrder) return sweptInOrder<N>(set, offset, write, taps, wiring);
+        return sweptHalves<N>(set, offset, write, sweep, baseDelay, wiring);
+    }
+    if constexpr (N >= 8 && ORVANE_LEVEL_BYTES >= 64)
         if (taps.window >= 0) return sweptLines<N, true>(set, offset, write, taps, wiring);
     sweptLines<N, false>(set, offset, write, taps, wiring);
 }
@@ -165,10 +196,13 @@ template <typename Wiring>
 ORVANE_LEVEL_ATTR void sweptRun(Target, const audio::SweptLines& set, std::uint32_t offset, int firstWrite,
                                 const float* sweep, std::uint32_t count, float baseDelay,
                                 const Wiring& wiring) noexcept {
-    constexpr int lanes = ORVANE_LEVEL_BYTES >= 32 ? 8 : 4;
+    constexpr int lanes = ORVANE_LEVEL_BYTES >= 64 ? 16 : ORVANE_LEVEL_BYTES >= 32 ? 8 : 4;
     std::uint32_t i = 0;
     for (; i + lanes <= count; i += lanes)
         sweptGroup<lanes>(set, offset + i, firstWrite + static_cast<int>(i), sweep + i, baseDelay, wiring);
+    if constexpr (lanes > 8)
+        for (; i + 8 <= count; i += 8)
+            sweptGroup<8>(set, offset + i, firstWrite + static_cast<int>(i), sweep + i, baseDelay, wiring);
     for (; i + 2 <= count; i += 2)
         sweptGroup<2>(set, offset + i, firstWrite + static_cast<int>(i), sweep + i, baseDelay, wiring);
     sweptSamples(set, offset + i, firstWrite + static_cast<int>(i), sweep + i, count - i, baseDelay, wiring);

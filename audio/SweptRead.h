@@ -23,15 +23,19 @@ inline float sweptReadPosition(int writePointer, int capacity, float sweep, floa
 }
 
 /// One sample at write slot write, exactly as the effect reads: answers the output sample.
-/// A Wiring says what enters the line (lineInput) and what leaves as output; writesFirst puts
-/// the sample into the line before the read.
+/// A Wiring says what enters the line (lineInput) and what leaves as output, each written into
+/// its first argument (lanes pass vectors by reference: by value they would change the ABI of
+/// the Wiring's own functions, compiled for the baseline); writesFirst puts the sample into the
+/// line before the read.
 template <typename Wiring>
 inline float sweptSample(CircularBuffer& line, int write, float x, float sweep, float baseDelay,
                          const Wiring& wiring) noexcept {
-    if constexpr (Wiring::writesFirst) line.slots()[write] = wiring.lineInput(x, 0.0f);
+    if constexpr (Wiring::writesFirst) wiring.lineInput(line.slots()[write], x, 0.0f);
     const float delayed = line.interpolate(sweptReadPosition(write, line.getCapacity(), sweep, baseDelay));
-    if constexpr (!Wiring::writesFirst) line.slots()[write] = wiring.lineInput(x, delayed);
-    return wiring.output(x, delayed);
+    if constexpr (!Wiring::writesFirst) wiring.lineInput(line.slots()[write], x, delayed);
+    float output;
+    wiring.output(output, x, delayed);
+    return output;
 }
 
 /// Lines that consume one sweep and share a write pointer and a capacity (the vibrato's

@@ -26,12 +26,12 @@ struct ChorusWiring {
     static constexpr bool writesFirst = false;
     float wetMix;
     template <typename T>
-    T lineInput(T x, T) const noexcept {
-        return x;
+    void lineInput(T& into, const T& x, const T&) const noexcept {
+        into = x;
     }
     template <typename T>
-    T output(T x, T delayed) const noexcept {
-        return delayed * wetMix + x;
+    void output(T& into, const T& x, const T& delayed) const noexcept {
+        into = delayed * wetMix + x;
     }
 };
 

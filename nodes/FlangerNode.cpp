@@ -28,12 +28,12 @@ struct FlangerWiring {
     float wetMix;
     float feedbackLevel;
     template <typename T>
-    T lineInput(T x, T delayed) const noexcept {
-        return feedbackLevel * delayed + x;
+    void lineInput(T& into, const T& x, const T& delayed) const noexcept {
+        into = feedbackLevel * delayed + x;
     }
     template <typename T>
-    T output(T x, T delayed) const noexcept {
-        return delayed * wetMix + x;
+    void output(T& into, const T& x, const T& delayed) const noexcept {
+        into = delayed * wetMix + x;
     }
 };
 

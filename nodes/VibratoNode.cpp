@@ -26,12 +26,12 @@ namespace {
 struct VibratoWiring {
     static constexpr bool writesFirst = true;
     template <typename T>
-    T lineInput(T x, T) const noexcept {
-        return x;
+    void lineInput(T& into, const T& x, const T&) const noexcept {
+        into = x;
     }
     template <typename T>
-    T output(T, T delayed) const noexcept {
-        return delayed;
+    void output(T& into, const T&, const T& delayed) const noexcept {
+        into = delayed;
     }
 };
 

@@ -271,23 +271,23 @@ TEST(SweptReadTest, MatchesFmodfAndThePlainInterpolation) {
 struct FeedbackWiring {
     static constexpr bool writesFirst = false;
     template <typename T>
-    T lineInput(T x, T delayed) const noexcept {
-        return 0.6f * delayed + x;
+    void lineInput(T& into, const T& x, const T& delayed) const noexcept {
+        into = 0.6f * delayed + x;
     }
     template <typename T>
-    T output(T x, T delayed) const noexcept {
-        return delayed * 0.8f + x;
+    void output(T& into, const T& x, const T& delayed) const noexcept {
+        into = delayed * 0.8f + x;
     }
 };
 struct WritesFirstWiring {
     static constexpr bool writesFirst = true;
     template <typename T>
-    T lineInput(T x, T) const noexcept {
-        return x;
+    void lineInput(T& into, const T& x, const T&) const noexcept {
+        into = x;
     }
     template <typename T>
-    T output(T, T delayed) const noexcept {
-        return delayed;
+    void output(T& into, const T&, const T& delayed) const noexcept {
+        into = delayed;
     }
 };
 
