@@ -3,11 +3,13 @@
 // full of subnormal values, as echoes leave when they die away).
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <random>
 #include <vector>
 
+#include "audio/Sine.h"
 #include "nodes/ChorusNode.h"
 #include "nodes/DelayNode.h"
 #include "nodes/FlangerNode.h"
@@ -113,6 +115,44 @@ void sinf_call(benchmark::State& state) {
                                                        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(sinf_call);
+
+// The floors of the modulated nodes: what their sines cost alone (the lanes' replica of sinf,
+// on the same angles) and what a plain copy of their samples costs (every node starts a block
+// with one). A node can cost no less than its sines per sample and channel times the first,
+// plus the second.
+void sine_replica(benchmark::State& state) {
+    const std::vector<float> angles = oscillatorAngles();
+    std::vector<float> values(angles.size());
+    for (auto _ : state) {
+        std::copy(angles.begin(), angles.end(), values.begin());
+        audio::sineInPlace(values.data(), static_cast<unsigned int>(values.size()));
+        benchmark::DoNotOptimize(values.data());
+        benchmark::ClobberMemory();
+    }
+    state.counters["ns_per_value"] = benchmark::Counter(static_cast<double>(state.iterations()) * 512 * 1e-9,
+                                                        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(sine_replica);
+
+void plain_copy(benchmark::State& state) {
+    const auto channels = static_cast<std::uint32_t>(state.range(0));
+    const auto frames = static_cast<std::uint32_t>(state.range(1));
+    std::mt19937 random(7);
+    AudioBuffer<float> input(channels, frames, sampleRate);
+    AudioBuffer<float> output(channels, frames, sampleRate);
+    fill(input, 1.0f, random);
+    AudioBus in(input);
+    AudioBus out(output);
+    for (auto _ : state) {
+        out.copyFrom(in);
+        benchmark::DoNotOptimize(output.getChannelData(0));
+        benchmark::ClobberMemory();
+    }
+    state.counters["ns_per_sample_channel"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * frames * channels * 1e-9,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(plain_copy)->Apply(shapes);
 
 ORVANE_NODE_BENCHMARKS(DelayNode)
 ORVANE_NODE_BENCHMARKS(PingPongDelayNode)

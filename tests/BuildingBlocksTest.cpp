@@ -303,28 +303,31 @@ void runAlone(CircularBuffer& line, float* samples, const std::vector<float>& sw
 }
 
 // A run through the group paths leaves the output and the line exactly as sample-by-sample
-// processing does, for delays (sweep + base delay) on both sides of where groups of eight or
-// four may read their own writes, and near the ring's length; and for groups whose reads span
-// up to the 16 slots of a window and beyond it, behind their first lane, or up to the ring's end.
+// processing does, for delays (sweep + base delay) on both sides of where groups of sixteen,
+// eight or four may read their own writes (where they go lane by lane), and near the ring's
+// length; and for groups whose reads span up to the 16 or 32 slots of a window and beyond it,
+// behind their first lane, or up to the ring's end.
 template <typename Wiring>
 void expectRunsMatchSampleBySample() {
     const auto size = static_cast<float>(48000);
     std::vector<float> delays;
-    for (float edge : {0.0f, 0.5f, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 8.0f, 8.5f, 9.0f, size - 8.5f, size - 8.0f,
-                       size - 7.5f, size - 0.5f})
+    for (float edge :
+         {0.0f,  0.5f,  1.0f,  2.0f,  3.0f,         4.0f,         5.0f,        8.0f,        8.5f,        9.0f,
+          16.0f, 16.5f, 17.0f, 40.0f, size - 16.5f, size - 16.0f, size - 8.5f, size - 8.0f, size - 7.5f, size - 0.5f})
         for (float step : {-0.02f, -0.01f, 0.0f, 0.01f, 0.02f}) delays.push_back(edge + step);
     const std::vector<float> input = testing::noise(1, 256, 9)[0];
     const CircularBuffer start = noiseRing(48000, 4);
     CircularBuffer fast(48000), plain(48000);
     for (const float baseDelay : {1.0f, 2.0f, 1002.0f})
-        for (const int first : {0, 100, 47990})
+        for (const int first : {0, 100, 47940, 47990})
             for (const float delay : delays)
-                for (const float spread : {0.0f, 0.3f, -0.3f, -7.0f, -8.0f, 2.0f, nan, inf}) {
+                for (const float spread : {0.0f, 0.3f, -0.3f, -7.0f, -8.0f, -15.0f, -16.0f, 2.0f, nan, inf}) {
                     SCOPED_TRACE(::testing::Message() << "delay " << delay << " spread " << spread << " base "
                                                       << baseDelay << " from " << first);
                     std::vector<float> sweeps(input.size());
-                    // One lane per group of eight moves (by -7 and -8 slots, the last lane's later
-                    // slot ends a window or lies past it; by +2, lane 1 reads behind lane 0); or
+                    // One lane per group of sixteen moves, each lane in turn (by -7 and -8, or -15
+                    // and -16 slots, the last lane's later slot ends a window of eight or sixteen
+                    // lanes or lies past it; by +2, lane 1 reads behind lane 0); or
                     // (nan) every lane takes its own delay from -3 to 12 slots, ahead of the
                     // writer as well as behind; or (inf) one lane per group has a sweep the ring
                     // cannot hold (fmodf, not finite).
@@ -332,7 +335,7 @@ void expectRunsMatchSampleBySample() {
                     std::uniform_real_distribution<float> anyDelay(-3.0f, 12.0f);
                     const float far[] = {nan, inf, -inf, 1e30f, -3e7f, 3.0f * size, -2.5f * size, -0.0f};
                     for (std::size_t i = 0; i < sweeps.size(); ++i) {
-                        const bool moves = i % 8 == i / 8 % 8;
+                        const bool moves = i % 16 == i / 16 % 16;
                         sweeps[i] = std::isnan(spread)   ? anyDelay(random) - baseDelay
                                     : std::isinf(spread) ? (moves ? far[i / 8 % 8] : delay - baseDelay)
                                                          : (delay - baseDelay) + (moves ? spread : 0.0f);
