@@ -39,8 +39,8 @@ ORVANE_LEVEL_ATTR inline Taps<N> sweptTaps(int firstWrite, Vec<float, N> sweep, 
     const auto atEnd = index == capacity - 1;
     Taps<N> taps{index, reduced - base, allLanes(inRing & ~((Unsigned(index - first) < span) | atEnd))};
     if (!taps.fits) taps.inOrder = allLanes(inRing & ~atEnd);
-    // A sweep moves the reads about a slot per sample: eight reads and their neighbours mostly
-    // lie in the 16 slots from the first lane's on, which a Window (AVX-512) holds.
+    // A sweep moves the reads about a slot per sample: N reads and their neighbours mostly lie
+    // in the 2 N slots from the first lane's on, which a Window (AVX-512) holds.
     if constexpr (N >= 8 && ORVANE_LEVEL_BYTES >= 64)
         if (taps.fits && index[0] <= capacity - 2 * N && allLanes(Unsigned(index - index[0]) < 2 * N - 1u))
             taps.window = index[0];
@@ -111,29 +111,40 @@ ORVANE_LEVEL_ATTR inline void wire(float* slots, float* samples, const Vec<float
     }
 }
 
+/// What every group of a run shares, read once per run (passed by value, so that the calls
+/// of the rarer paths do not make the groups load it again).
+struct Run {
+    const audio::SweptLines* set;
+    int capacity;
+    float baseDelay;
+};
+
 /// count samples of every line of the set, at samples offset ..., one by one.
 template <typename Wiring>
-void sweptSamples(const audio::SweptLines& set, std::uint32_t offset, int write, const float* sweep,
-                  std::uint32_t count, float baseDelay, const Wiring& wiring) noexcept {
+void sweptSamples(Run run, std::uint32_t offset, int write, const float* sweep, std::uint32_t count,
+                  const Wiring& wiring) noexcept {
+    const audio::SweptLines& set = *run.set;
     for (std::uint32_t c = 0; c < set.count; ++c)
         for (std::uint32_t k = 0; k < count; ++k) {
             float& sample = set.samples[c][offset + k];
-            sample = audio::sweptSample(set.lines[c], write + static_cast<int>(k), sample, sweep[k], baseDelay, wiring);
+            sample =
+                audio::sweptSample(set.lines[c], write + static_cast<int>(k), sample, sweep[k], run.baseDelay, wiring);
         }
 }
 
 template <int N, typename Wiring>
-ORVANE_LEVEL_ATTR inline void sweptGroup(const audio::SweptLines& set, std::uint32_t offset, int write,
-                                         const float* sweep, float baseDelay, const Wiring& wiring) noexcept;
+ORVANE_LEVEL_ATTR inline void sweptGroup(Run run, std::uint32_t offset, int write, const float* sweep,
+                                         const Wiring& wiring) noexcept;
 
 /// A group whose reads lie in the ring but reach its own writes (the flanger's shortest delays):
 /// lane by lane in sample order, from its taps. Out of line, as the next.
 template <int N, typename Wiring>
-[[gnu::noinline]] ORVANE_LEVEL_ATTR void sweptInOrder(const audio::SweptLines& set, std::uint32_t offset, int write,
-                                                      const Taps<N>& taps, const Wiring& wiring) noexcept {
-    for (std::uint32_t c = 0; c < set.count; ++c) {
-        float* const samples = set.samples[c] + offset;
-        float* const slots = set.lines[c].slots();
+[[gnu::noinline]] ORVANE_LEVEL_ATTR void sweptInOrder(Run run, std::uint32_t offset, int write, const float* sweep,
+                                                      const Wiring& wiring) noexcept {
+    const auto taps = sweptTaps<N>(write, load<N>(sweep), run.baseDelay, run.capacity, Wiring::writesFirst);
+    for (std::uint32_t c = 0; c < run.set->count; ++c) {
+        float* const samples = run.set->samples[c] + offset;
+        float* const slots = run.set->lines[c].slots();
         for (int k = 0; k < N; ++k) {
             const float x = samples[k];
             if constexpr (Wiring::writesFirst) wiring.lineInput(slots[write + k], x, 0.0f);
@@ -151,61 +162,60 @@ template <int N, typename Wiring>
 /// A group that does not fit: two of half the width, pairs one by one. Out of line, so that
 /// the group that fits stays small enough to inline.
 template <int N, typename Wiring>
-[[gnu::noinline]] ORVANE_LEVEL_ATTR void sweptHalves(const audio::SweptLines& set, std::uint32_t offset, int write,
-                                                     const float* sweep, float baseDelay,
+[[gnu::noinline]] ORVANE_LEVEL_ATTR void sweptHalves(Run run, std::uint32_t offset, int write, const float* sweep,
                                                      const Wiring& wiring) noexcept {
     if constexpr (N == 2) {
-        sweptSamples(set, offset, write, sweep, N, baseDelay, wiring);
+        sweptSamples(run, offset, write, sweep, N, wiring);
     } else {
-        sweptGroup<N / 2>(set, offset, write, sweep, baseDelay, wiring);
-        sweptGroup<N / 2>(set, offset + N / 2, write + N / 2, sweep + N / 2, baseDelay, wiring);
+        sweptGroup<N / 2>(run, offset, write, sweep, wiring);
+        sweptGroup<N / 2>(run, offset + N / 2, write + N / 2, sweep + N / 2, wiring);
     }
 }
 
 /// Every line of the set through a group that fits, read as interpolate<N, windowed> reads.
 template <int N, bool windowed, typename Wiring>
-ORVANE_LEVEL_ATTR inline void sweptLines(const audio::SweptLines& set, std::uint32_t offset, int write,
-                                         const Taps<N>& taps, const Wiring& wiring) noexcept {
-    for (std::uint32_t c = 0; c < set.count; ++c) {
-        float* const samples = set.samples[c] + offset;
-        float* const slots = set.lines[c].slots() + write;
+ORVANE_LEVEL_ATTR inline void sweptLines(Run run, std::uint32_t offset, int write, const Taps<N>& taps,
+                                         const Wiring& wiring) noexcept {
+    for (std::uint32_t c = 0; c < run.set->count; ++c) {
+        float* const samples = run.set->samples[c] + offset;
+        float* const slots = run.set->lines[c].slots() + write;
         const Vec<float, N> x = load<N>(samples);
         if constexpr (Wiring::writesFirst) wire<N, true>(slots, samples, x, x, wiring);
-        wire<N, false>(slots, samples, x, interpolate<N, windowed>(set.lines[c].slots(), taps), wiring);
+        wire<N, false>(slots, samples, x, interpolate<N, windowed>(run.set->lines[c].slots(), taps), wiring);
     }
 }
 
 /// N samples of every line of the set, at samples offset ..., writing slots write ... + N - 1.
 template <int N, typename Wiring>
-ORVANE_LEVEL_ATTR inline void sweptGroup(const audio::SweptLines& set, std::uint32_t offset, int write,
-                                         const float* sweep, float baseDelay, const Wiring& wiring) noexcept {
-    const auto taps = sweptTaps<N>(write, load<N>(sweep), baseDelay, set.lines[0].getCapacity(), Wiring::writesFirst);
+ORVANE_LEVEL_ATTR inline void sweptGroup(Run run, std::uint32_t offset, int write, const float* sweep,
+                                         const Wiring& wiring) noexcept {
+    const auto taps = sweptTaps<N>(write, load<N>(sweep), run.baseDelay, run.capacity, Wiring::writesFirst);
     if (!taps.fits) {
-        if (taps.inOrder) return sweptInOrder<N>(set, offset, write, taps, wiring);
-        return sweptHalves<N>(set, offset, write, sweep, baseDelay, wiring);
+        if (taps.inOrder) return sweptInOrder<N>(run, offset, write, sweep, wiring);
+        return sweptHalves<N>(run, offset, write, sweep, wiring);
     }
     if constexpr (N >= 8 && ORVANE_LEVEL_BYTES >= 64)
-        if (taps.window >= 0) return sweptLines<N, true>(set, offset, write, taps, wiring);
-    sweptLines<N, false>(set, offset, write, taps, wiring);
+        if (taps.window >= 0) return sweptLines<N, true>(run, offset, write, taps, wiring);
+    sweptLines<N, false>(run, offset, write, taps, wiring);
 }
 
 /// count samples of every line of the set, at samples offset ..., whose write slots
-/// firstWrite ... firstWrite + count - 1 run on without wrapping: in groups of eight lanes
-/// where the level has the registers for them (wider ones gain nothing on these gathers).
+/// firstWrite ... firstWrite + count - 1 run on without wrapping: in groups of as many lanes
+/// as the level's registers hold (sixteen with AVX-512, whose windows spare the gathers).
 template <typename Wiring>
 ORVANE_LEVEL_ATTR void sweptRun(Target, const audio::SweptLines& set, std::uint32_t offset, int firstWrite,
                                 const float* sweep, std::uint32_t count, float baseDelay,
                                 const Wiring& wiring) noexcept {
     constexpr int lanes = ORVANE_LEVEL_BYTES >= 64 ? 16 : ORVANE_LEVEL_BYTES >= 32 ? 8 : 4;
+    const Run run{&set, set.lines[0].getCapacity(), baseDelay};
     std::uint32_t i = 0;
     for (; i + lanes <= count; i += lanes)
-        sweptGroup<lanes>(set, offset + i, firstWrite + static_cast<int>(i), sweep + i, baseDelay, wiring);
+        sweptGroup<lanes>(run, offset + i, firstWrite + static_cast<int>(i), sweep + i, wiring);
     if constexpr (lanes > 8)
         for (; i + 8 <= count; i += 8)
-            sweptGroup<8>(set, offset + i, firstWrite + static_cast<int>(i), sweep + i, baseDelay, wiring);
-    for (; i + 2 <= count; i += 2)
-        sweptGroup<2>(set, offset + i, firstWrite + static_cast<int>(i), sweep + i, baseDelay, wiring);
-    sweptSamples(set, offset + i, firstWrite + static_cast<int>(i), sweep + i, count - i, baseDelay, wiring);
+            sweptGroup<8>(run, offset + i, firstWrite + static_cast<int>(i), sweep + i, wiring);
+    for (; i + 2 <= count; i += 2) sweptGroup<2>(run, offset + i, firstWrite + static_cast<int>(i), sweep + i, wiring);
+    sweptSamples(run, offset + i, firstWrite + static_cast<int>(i), sweep + i, count - i, wiring);
 }
 
 }  // namespace orvane::lanes::ORVANE_LEVEL
