@@ -7,15 +7,14 @@ namespace sine = orvane::audio::replicaConstants;
 template <int N>
 ORVANE_LEVEL_ATTR inline Vec<float, N> replicaLanes(Vec<float, N> angle) noexcept {
     using Doubles = Vec<double, N>;
-    using Quadrants = Vec<std::int64_t, N>;
+    using Ints = Vec<std::int32_t, N>;
     const auto x = promote<Doubles>(angle);
-    auto n = __builtin_convertvector(x * sine::twoOverPiScaled, Vec<std::int32_t, N>);
+    auto n = __builtin_convertvector(x * sine::twoOverPiScaled, Ints);
     n = (n + 0x800000) >> 24;
-    const auto quadrant = promote<Quadrants>(n);
     const Doubles r = x - promote<Doubles>(n) * sine::halfPi;
     const Doubles r2 = r * r;
     // Neighbouring angles of an oscillator nearly always share a quadrant's parity, so only
-    // one polynomial is usually needed.
+    // one polynomial is usually needed, and no choice between them.
     const int oddLanes = signBits(n << 31);
     Doubles sinePart{}, cosinePart{};
     if (oddLanes != (1 << N) - 1) {
@@ -26,10 +25,11 @@ ORVANE_LEVEL_ATTR inline Vec<float, N> replicaLanes(Vec<float, N> angle) noexcep
         const Doubles r4 = r2 * r2;
         cosinePart = (r4 * r2) * (r2 * sine::cos4 + sine::cos3) + (r4 * sine::cos2 + (r2 * sine::cos1 + sine::cos0));
     }
-    const Doubles value = (quadrant & 1) != 0 ? cosinePart : sinePart;
-    // Negated when n & 2: the sign bit flipped before rounding, as rounding is symmetric.
-    const auto negated = reinterpret_cast<Doubles>(reinterpret_cast<Quadrants>(value) ^ ((quadrant & 2) << 62));
-    return __builtin_convertvector(negated, Vec<float, N>);
+    Doubles value = oddLanes == 0 ? sinePart : cosinePart;
+    if (oddLanes != 0 && oddLanes != (1 << N) - 1)
+        value = (promote<Vec<std::int64_t, N>>(n) & 1) != 0 ? cosinePart : sinePart;
+    // Negated when n & 2: rounding is symmetric, so the sign bit flips after it as well as before.
+    return Vec<float, N>(Ints(__builtin_convertvector(value, Vec<float, N>)) ^ ((n & 2) << 30));
 }
 
 // Groups of N whose angles all lie in [0, replicaLimit); answers how many values it did.
