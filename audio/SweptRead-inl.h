@@ -13,11 +13,11 @@ struct Taps {
     Vec<std::int32_t, N> earlier;  // the later slot is the next one
     Vec<float, N> frac;
     bool fits;
-    bool inOrder = false;  // when it does not fit: whether it can go lane by lane from these taps
+    bool inOrder = false;  // (asked for) every read in the ring and none across its end
     int window = -1;       // first of 2 * N slots in the ring that hold every lane's two, or -1
 };
 
-template <int N>
+template <int N, bool askInOrder = false>
 ORVANE_LEVEL_ATTR inline Taps<N> sweptTaps(int firstWrite, Vec<float, N> sweep, float baseDelay, int capacity,
                                            bool writesFirst) noexcept {
     using Floats = Vec<float, N>;
@@ -38,7 +38,7 @@ ORVANE_LEVEL_ATTR inline Taps<N> sweptTaps(int firstWrite, Vec<float, N> sweep, 
     const auto span = Unsigned(writesFirst ? (lane < N - 1 ? N - lane : none) : (lane > 0 ? lane + 1 : none));
     const auto atEnd = index == capacity - 1;
     Taps<N> taps{index, reduced - base, allLanes(inRing & ~((Unsigned(index - first) < span) | atEnd))};
-    if (!taps.fits) taps.inOrder = allLanes(inRing & ~atEnd);
+    if constexpr (askInOrder) taps.inOrder = allLanes(inRing & ~atEnd);
     // A sweep moves the reads about a slot per sample: N reads and their neighbours mostly lie
     // in the 2 N slots from the first lane's on, which a Window (AVX-512) holds.
     if constexpr (N >= 8 && ORVANE_LEVEL_BYTES >= 64)
@@ -136,39 +136,36 @@ template <int N, typename Wiring>
 ORVANE_LEVEL_ATTR inline void sweptGroup(Run run, std::uint32_t offset, int write, const float* sweep,
                                          const Wiring& wiring) noexcept;
 
-/// A group whose reads lie in the ring but reach its own writes (the flanger's shortest delays):
-/// lane by lane in sample order, from its taps. Out of line, as the next.
+/// A group that does not fit. Where every read lies in the ring but some reach the group's
+/// own writes, and its halves would not fit either (delays under about half a group: the
+/// flanger's shortest), lane by lane in sample order from its taps; otherwise two groups of
+/// half the width, pairs one by one. Out of line, so that the group that fits stays small.
 template <int N, typename Wiring>
-[[gnu::noinline]] ORVANE_LEVEL_ATTR void sweptInOrder(Run run, std::uint32_t offset, int write, const float* sweep,
-                                                      const Wiring& wiring) noexcept {
-    const auto taps = sweptTaps<N>(write, load<N>(sweep), run.baseDelay, run.capacity, Wiring::writesFirst);
-    for (std::uint32_t c = 0; c < run.set->count; ++c) {
-        float* const samples = run.set->samples[c] + offset;
-        float* const slots = run.set->lines[c].slots();
-        for (int k = 0; k < N; ++k) {
-            const float x = samples[k];
-            if constexpr (Wiring::writesFirst) wiring.lineInput(slots[write + k], x, 0.0f);
-            // CircularBuffer::interpolate's arithmetic
-            const auto frac = static_cast<double>(taps.frac[k]);
-            const float upper = taps.frac[k] * slots[taps.earlier[k] + 1];
-            const auto delayed = static_cast<float>(static_cast<double>(slots[taps.earlier[k]]) * (1.0 - frac) +
-                                                    static_cast<double>(upper));
-            if constexpr (!Wiring::writesFirst) wiring.lineInput(slots[write + k], x, delayed);
-            wiring.output(samples[k], x, delayed);
-        }
-    }
-}
-
-/// A group that does not fit: two of half the width, pairs one by one. Out of line, so that
-/// the group that fits stays small enough to inline.
-template <int N, typename Wiring>
-[[gnu::noinline]] ORVANE_LEVEL_ATTR void sweptHalves(Run run, std::uint32_t offset, int write, const float* sweep,
+[[gnu::noinline]] ORVANE_LEVEL_ATTR void sweptMisfit(Run run, std::uint32_t offset, int write, const float* sweep,
                                                      const Wiring& wiring) noexcept {
     if constexpr (N == 2) {
         sweptSamples(run, offset, write, sweep, N, wiring);
     } else {
-        sweptGroup<N / 2>(run, offset, write, sweep, wiring);
-        sweptGroup<N / 2>(run, offset + N / 2, write + N / 2, sweep + N / 2, wiring);
+        const auto taps = sweptTaps<N, true>(write, load<N>(sweep), run.baseDelay, run.capacity, Wiring::writesFirst);
+        if (!taps.inOrder || (N > 8 && static_cast<unsigned>(write - taps.earlier[0]) > N / 2 + 1)) {
+            sweptGroup<N / 2>(run, offset, write, sweep, wiring);
+            return sweptGroup<N / 2>(run, offset + N / 2, write + N / 2, sweep + N / 2, wiring);
+        }
+        for (std::uint32_t c = 0; c < run.set->count; ++c) {
+            float* const samples = run.set->samples[c] + offset;
+            float* const slots = run.set->lines[c].slots();
+            for (int k = 0; k < N; ++k) {
+                const float x = samples[k];
+                if constexpr (Wiring::writesFirst) wiring.lineInput(slots[write + k], x, 0.0f);
+                // CircularBuffer::interpolate's arithmetic
+                const auto frac = static_cast<double>(taps.frac[k]);
+                const float upper = taps.frac[k] * slots[taps.earlier[k] + 1];
+                const auto delayed = static_cast<float>(static_cast<double>(slots[taps.earlier[k]]) * (1.0 - frac) +
+                                                        static_cast<double>(upper));
+                if constexpr (!Wiring::writesFirst) wiring.lineInput(slots[write + k], x, delayed);
+                wiring.output(samples[k], x, delayed);
+            }
+        }
     }
 }
 
@@ -190,10 +187,7 @@ template <int N, typename Wiring>
 ORVANE_LEVEL_ATTR inline void sweptGroup(Run run, std::uint32_t offset, int write, const float* sweep,
                                          const Wiring& wiring) noexcept {
     const auto taps = sweptTaps<N>(write, load<N>(sweep), run.baseDelay, run.capacity, Wiring::writesFirst);
-    if (!taps.fits) {
-        if (taps.inOrder) return sweptInOrder<N>(run, offset, write, sweep, wiring);
-        return sweptHalves<N>(run, offset, write, sweep, wiring);
-    }
+    if (!taps.fits) return sweptMisfit<N>(run, offset, write, sweep, wiring);
     if constexpr (N >= 8 && ORVANE_LEVEL_BYTES >= 64)
         if (taps.window >= 0) return sweptLines<N, true>(run, offset, write, taps, wiring);
     sweptLines<N, false>(run, offset, write, taps, wiring);
