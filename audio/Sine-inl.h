@@ -38,12 +38,14 @@ ORVANE_LEVEL_ATTR inline unsigned int sineGroups(float* values, unsigned int cou
     unsigned int i = 0;
     for (; i + N <= count; i += N) {
         const Vec<float, N> angle = load<N>(values + i);
-        // A lane outside the range, or a NaN, sends the group to sinf.
-        if (!allLanes((angle >= 0.0f) & (angle < sine::replicaLimit))) {
+        const auto belowLimit = angle < sine::replicaLimit;
+        if (allLanes((angle >= sine::tiny) & belowLimit)) {  // nearly every group: no lane below tiny
+            store(values + i, replicaLanes<N>(angle));
+        } else if (allLanes((angle >= 0.0f) & belowLimit)) {
+            store(values + i, angle < sine::tiny ? angle : replicaLanes<N>(angle));  // below tiny, the angle itself
+        } else {  // a lane outside the range, or a NaN, sends the group to sinf
             for (int k = 0; k < N; ++k) values[i + k] = std::sin(values[i + k]);
-            continue;
         }
-        store(values + i, angle < sine::tiny ? angle : replicaLanes<N>(angle));  // below tiny, the angle itself
     }
     return i;
 }
