@@ -31,7 +31,6 @@ ORVANE_LEVEL_ATTR inline Taps<N> sweptTaps(int firstWrite, Vec<float, N> sweep, 
     const Floats reduced = inRing ? (position >= size ? position - size : position) : Floats{};
     const Ints index = __builtin_convertvector(reduced, Ints);  // truncation is floor in the ring
     const Floats base = Floats(Ints(__builtin_convertvector(index, Floats)) | (Ints(reduced) & INT32_MIN));  // -0.0
-    // Slots low ... low + span - 1 are the ones lane k must not read.
     // Lane k reads slots index and index + 1: it must not start in first ... first + span - 1.
     const Ints first = writesFirst ? firstWrite + lane : Ints{} + (firstWrite - 1);
     const Ints none{};
@@ -152,17 +151,13 @@ template <int N, typename Wiring>
             return sweptGroup<N / 2>(run, offset + N / 2, write + N / 2, sweep + N / 2, wiring);
         }
         for (std::uint32_t c = 0; c < run.set->count; ++c) {
+            audio::CircularBuffer& line = run.set->lines[c];
             float* const samples = run.set->samples[c] + offset;
-            float* const slots = run.set->lines[c].slots();
             for (int k = 0; k < N; ++k) {
                 const float x = samples[k];
-                if constexpr (Wiring::writesFirst) wiring.lineInput(slots[write + k], x, 0.0f);
-                // CircularBuffer::interpolate's arithmetic
-                const auto frac = static_cast<double>(taps.frac[k]);
-                const float upper = taps.frac[k] * slots[taps.earlier[k] + 1];
-                const auto delayed = static_cast<float>(static_cast<double>(slots[taps.earlier[k]]) * (1.0 - frac) +
-                                                        static_cast<double>(upper));
-                if constexpr (!Wiring::writesFirst) wiring.lineInput(slots[write + k], x, delayed);
+                if constexpr (Wiring::writesFirst) wiring.lineInput(line.slots()[write + k], x, 0.0f);
+                const float delayed = line.interpolateAt(taps.earlier[k], taps.frac[k]);
+                if constexpr (!Wiring::writesFirst) wiring.lineInput(line.slots()[write + k], x, delayed);
                 wiring.output(samples[k], x, delayed);
             }
         }
