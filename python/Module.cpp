@@ -262,7 +262,9 @@ std::vector<Automation> checkedAutomation(const Effect& effect, const py::handle
         if (!typed)
             throw py::type_error(where + " must hold " + kindName(parameter.kind) + " values; got dtype " +
                                  std::string(py::str(curve.dtype())));
-        const auto numbers = py::array_t<double, py::array::forcecast>::ensure(curve).unchecked<1>();
+        // The converted array is a temporary of its own: it must outlive the view.
+        const auto converted = py::array_t<double, py::array::forcecast>::ensure(curve);
+        const auto numbers = converted.unchecked<1>();
         Automation& entry = automation.emplace_back(Automation{index, {}});
         for (py::ssize_t f = 0; f < numbers.shape(0); ++f) {
             const double number = numbers(f);

@@ -113,6 +113,30 @@ def test_automation_is_set_between_blocks(name):
                                          block_size=256, automation={parameter["name"]: curve}))
 
 
+LONG = 3 * RATE  # a curve converted to float64 is 1.1 MB: past the allocator's mmap threshold
+
+
+@pytest.mark.parametrize("name,parameter,curve", [
+    ("Chorus", "frequency", np.where(np.arange(LONG) < LONG // 2, 0.7, 2.5).astype(np.float32)),
+    ("Delay", "delay_ms", np.where(np.arange(LONG) < LONG // 3, 200, 350).astype(np.int32)),
+    ("Flanger", "enabled", np.arange(LONG) % 40000 < 30000),
+])
+def test_converted_automation_curves_are_read_while_alive(name, parameter, curve):
+    signal = noise(2, LONG, seed=11)
+    by_hand = getattr(fx, name)()
+    parts = []
+    for start in range(0, LONG, 4000):
+        setattr(by_hand, parameter, curve[start].item())
+        parts.append(by_hand.process(signal[:, start:start + 4000], RATE, block_size=4000, reset=start == 0))
+    expected = np.concatenate(parts, axis=1)
+    del parts
+    effect = getattr(fx, name)()
+    for _ in range(4):  # each call reuses the memory the previous output and conversion freed
+        got = effect.process(signal, RATE, block_size=4000, automation={parameter: curve})
+        assert np.array_equal(got, expected)
+        del got
+
+
 def test_float64_and_strided_input_give_the_float32_result():
     signal = noise(2, 3000, seed=6)
     expected = fx.Flanger()(signal, RATE)
