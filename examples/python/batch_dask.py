@@ -35,7 +35,7 @@ def snake_case(name):
 def parse_value(effect, name, parameter, text):
     """A --param value as the parameter's Python type, as orvane-fx reads it."""
     where = f"--param {name}={text} of --effect {effect}"
-    if parameter["type"] == "bool":
+    if parameter["type"] == "boolean":
         if text in ("true", "1"):
             return True
         if text in ("false", "0"):

@@ -18,15 +18,19 @@ def indented(text, depth):
     return "\n".join((" " * depth + line) if line else "" for line in text.splitlines())
 
 
+# The catalogue names a parameter's kind as the effects' table does; Python annotates with its type.
+ANNOTATION = {"boolean": "bool", "int": "int", "float": "float"}
+
+
 def effect_class(effect):
     cls = getattr(fx, effect["name"])
     lines = [f"class {effect['name']}(Effect):", f'    """{cls.__doc__.rstrip()}\n    """']
-    arguments = ", ".join(f"{p['name']}: {p['type']} = {p['default']!r}" for p in effect["parameters"])
+    arguments = ", ".join(f"{p['name']}: {ANNOTATION[p['type']]} = {p['default']!r}" for p in effect["parameters"])
     lines.append(f"    def __init__(self, *, {arguments}) -> None: ...")
     for p in effect["parameters"]:
         unit = f" {p['unit']}" if p["unit"] not in ("", "gain") else ""
-        lines.append(f"    {p['name']}: {p['type']}")
-        offered = "" if p["type"] == "bool" else f" Range {p['min']!r} to {p['max']!r}{unit};"
+        lines.append(f"    {p['name']}: {ANNOTATION[p['type']]}")
+        offered = "" if p["type"] == "boolean" else f" Range {p['min']!r} to {p['max']!r}{unit};"
         lines.append(f'    """{p["description"]}{offered} default {p["default"]!r}."""')
     return "\n".join(lines) + "\n"
 

@@ -201,7 +201,7 @@ def test_typed_parameters_and_the_catalogue():
         assert ours["name"] == theirs["type"]
         for p, q in zip(ours["parameters"], theirs["parameters"], strict=True):
             assert (camel(p["name"]), p["default"], p["description"]) == (q["name"], q["default"], q["description"])
-            assert p["type"] == "bool" or (p["min"], p["max"]) == (q["min"], q["max"])
+            assert p["type"] == q["type"] and (p["type"] == "boolean" or (p["min"], p["max"]) == (q["min"], q["max"]))
 
 
 def test_threads_run_effects_in_parallel_and_never_share_one():

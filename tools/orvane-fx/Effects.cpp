@@ -13,7 +13,7 @@ namespace {
 
 using extensions::audioeffects::ParameterKind;
 
-std::optional<ParameterValue> parse(ParameterKind kind, const std::string& text) {
+std::optional<ParameterValue> parseText(ParameterKind kind, const std::string& text) {
     if (kind == ParameterKind::Boolean) {
         if (text == "true" || text == "1") return true;
         if (text == "false" || text == "0") return false;
@@ -36,10 +36,6 @@ std::string joined(const std::vector<std::string>& items, const char* last) {
     return text.empty() ? "none" : text;
 }
 
-const char* kindName(ParameterKind kind) {
-    return kind == ParameterKind::Boolean ? "boolean" : kind == ParameterKind::Int ? "int" : "float";
-}
-
 std::string formatValue(const ParameterValue& value) {
     if (const bool* flag = std::get_if<bool>(&value)) return *flag ? "true" : "false";
     if (const unsigned int* whole = std::get_if<unsigned int>(&value)) return std::to_string(*whole);
@@ -47,20 +43,20 @@ std::string formatValue(const ParameterValue& value) {
     return std::string(text, std::to_chars(text, text + sizeof text, std::get<float>(value)).ptr);
 }
 
-void Effect::set(const std::string& name, const std::string& text) {
+std::pair<std::size_t, ParameterValue> Effect::parse(const std::string& name, const std::string& text) const {
     std::vector<std::string> names;
-    for (const EffectParameter& parameter : parameters) {
+    for (std::size_t index = 0; index < parameters.size(); ++index) {
+        const EffectParameter& parameter = parameters[index];
         names.emplace_back(parameter.name);
         if (parameter.name != name) continue;
-        const std::optional<ParameterValue> value = parse(parameter.kind, text);
+        const std::optional<ParameterValue> value = parseText(parameter.kind, text);
         if (!value) {
             const char* accepted[] = {"true, false, 1 or 0", "a whole number from 0 to 4294967295",
                                       "a finite decimal number such as 0.25"};
             throw ToolError(info.type + ": the value '" + text + "' of parameter " + name + " does not parse; " + name +
                             " takes " + accepted[static_cast<std::size_t>(parameter.kind)]);
         }
-        parameter.set(*processor(), *value);
-        return;
+        return {index, *value};
     }
     throw ToolError(info.type + " has no parameter '" + name + "'; its parameters are " + joined(names));
 }
@@ -96,24 +92,6 @@ Effect Catalogue::create(const std::string& typeName) const {
     }
     const std::string example = types.empty() ? "" : " (or full names such as " + types.front().getFQTypeName() + ")";
     throw ToolError("unknown effect '" + typeName + "'; known effects: " + joined(known) + example);
-}
-
-std::string Catalogue::acceptedChannels(const NodeTypeInfo& info, std::uint32_t sampleRate,
-                                        std::uint32_t frames) const {
-    std::vector<std::string> counts;
-    for (std::uint32_t channels = 1; channels <= 8; ++channels) {
-        // A fresh node each time, so that no earlier agreement colours the answer.
-        auto created = factory->createNode(info.getFQTypeName(), {});
-        auto* probe = created ? dynamic_cast<SingleBusAudioProcessorNode*>(created.value().get()) : nullptr;
-        AudioBusFormat input{sampleRate, channels, frames};
-        AudioBusFormat output{};
-        if (probe && probe->setBusFormat(input, output) && output.numberOfChannels == channels)
-            counts.push_back(std::to_string(channels));
-    }
-    if (counts.empty()) return "no channel count from 1 to 8";
-    const bool range = counts.size() > 2 && std::stoul(counts.back()) - std::stoul(counts.front()) + 1 == counts.size();
-    return (range ? counts.front() + " to " + counts.back() : joined(counts, " or ")) +
-           (counts == std::vector<std::string>{"1"} ? " channel" : " channels");
 }
 
 }  // namespace orvane::tools

@@ -4,6 +4,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/Extension.h"
@@ -18,8 +19,6 @@ using extensions::audioeffects::EffectDescription;
 using extensions::audioeffects::EffectParameter;
 using extensions::audioeffects::ParameterValue;
 
-/// "boolean", "int" or "float", as the host's descriptions name them.
-const char* kindName(extensions::audioeffects::ParameterKind kind);
 /// As a user would type it; floats in their shortest exact form ("0.7").
 std::string formatValue(const ParameterValue& value);
 
@@ -32,9 +31,9 @@ struct Effect {
 
     SingleBusAudioProcessorNode* processor() const { return dynamic_cast<SingleBusAudioProcessorNode*>(node.get()); }
     ParameterValue get(const EffectParameter& parameter) const { return parameter.get(*processor()); }
-    /// Parses text strictly and sets it, any value of the parameter's kind: the node runs
-    /// as it is. Throws ToolError naming what the parameter takes.
-    void set(const std::string& name, const std::string& text);
+    /// The index of the named parameter and text parsed strictly as any value of its kind:
+    /// the node runs as it is. Throws ToolError naming what the parameter takes.
+    std::pair<std::size_t, ParameterValue> parse(const std::string& name, const std::string& text) const;
 };
 
 /// The node types of one registered extension, reached the way a host reaches them.
@@ -46,8 +45,6 @@ struct Catalogue {
     /// A node of the type with this short or fully qualified name. Throws ToolError for an
     /// unknown name, listing the known ones, or when creation fails.
     Effect create(const std::string& typeName) const;
-    /// The channel counts from 1 to 8 a fresh node of this type accepts, as "1 or 2".
-    std::string acceptedChannels(const NodeTypeInfo& info, std::uint32_t sampleRate, std::uint32_t frames) const;
 
     std::shared_ptr<Extension> extension;
     std::shared_ptr<NodeFactory> factory;

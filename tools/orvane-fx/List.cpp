@@ -9,6 +9,7 @@
 #include "StrictNumber.h"
 #include "Tool.h"
 #include "host/ExtensionManager.h"
+#include "render/OfflineRenderer.h"
 
 namespace orvane::tools {
 
@@ -70,7 +71,7 @@ void listEffects(bool json, std::ostream& out) {
             }
             for (const EffectParameter& parameter : fresh ? fresh->parameters : std::span<const EffectParameter>{}) {
                 Json entry{{"name", parameter.name},
-                           {"type", kindName(parameter.kind)},
+                           {"type", render::kindName(parameter.kind)},
                            {"default", toJson(fresh->get(parameter))}};
                 if (parameter.kind != extensions::audioeffects::ParameterKind::Boolean) {
                     entry["min"] = toJson(parameter.fromNumber(parameter.minimum));

@@ -4,11 +4,13 @@
 #include <cmath>
 #include <cstdio>
 #include <iostream>
+#include <memory>
+#include <optional>
 
 #include "Effects.h"
 #include "SoundFiles.h"
 #include "Tool.h"
-#include "host/AudioBus.h"
+#include "render/OfflineRenderer.h"
 
 namespace orvane::tools {
 
@@ -77,12 +79,18 @@ private:
 void processFile(const ProcessOptions& options) {
     // Everything that can be checked without audio is checked before any file is touched.
     const Catalogue catalogue = Catalogue::named("AudioEffects");
-    std::vector<Effect> chain;
+    std::vector<std::unique_ptr<render::OfflineEffect>> chain;
     for (const EffectRequest& request : options.effects) {
-        Effect& effect = chain.emplace_back(catalogue.create(request.type));
-        if (!effect.processor())
-            throw ToolError(effect.info.getFQTypeName() + " is not a single-bus audio effect; only those can run here");
-        for (const auto& [name, value] : request.parameters) effect.set(name, value);
+        const Effect named = catalogue.create(request.type);
+        const EffectDescription* description = extensions::audioeffects::findEffect(named.info.type);
+        if (!named.processor() || !description)
+            throw ToolError(named.info.getFQTypeName() +
+                            " is not one of this extension's audio effects; only those can run here");
+        auto& effect = chain.emplace_back(std::make_unique<render::OfflineEffect>(*description));
+        for (const auto& [name, text] : request.parameters) {
+            const auto [index, value] = named.parse(name, text);
+            effect->setValue(index, value);
+        }
     }
     chooseOutputFormat(options.output, options.encoding, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
 
@@ -94,17 +102,20 @@ void processFile(const ProcessOptions& options) {
     const auto channels = static_cast<std::uint32_t>(input.info.channels);
     const auto rate = static_cast<std::uint32_t>(input.info.samplerate);
     const std::uint32_t blockSize = options.blockSize;
-    for (Effect& effect : chain) {
-        AudioBusFormat inputFormat{rate, channels, blockSize};
-        AudioBusFormat outputFormat{};
-        // The output file keeps the input's shape, so every stage must keep it too.
-        if (!effect.processor()->setBusFormat(inputFormat, outputFormat) || outputFormat.numberOfChannels != channels ||
-            outputFormat.sampleRate != rate)
-            throw ToolError(effect.info.type + " accepts " + catalogue.acceptedChannels(effect.info, rate, blockSize) +
-                            "; the input has " + std::to_string(channels) + " at " + std::to_string(rate) + " Hz");
+    std::vector<render::OfflineEffect*> effects;
+    for (auto& effect : chain) effects.push_back(effect.get());
+    std::optional<render::OfflineRender> renderer;
+    try {
+        renderer.emplace(effects, render::RenderSettings{channels, rate, blockSize, options.tailSeconds, true, {}});
+    } catch (const render::RenderError& refusal) {
+        if (refusal.check == render::Check::Channels)
+            throw ToolError("input '" + options.input + "' has " + std::to_string(channels) +
+                            " channels; orvane-fx processes 1 to " + std::to_string(render::maxChannels));
+        throw ToolError(std::string(refusal.what()) +
+                        (refusal.check == render::Check::EffectChannels ? " at " + std::to_string(rate) + " Hz" : ""));
     }
 
-    const auto tailFrames = static_cast<std::uint64_t>(std::llround(options.tailSeconds * rate));
+    const std::uint64_t tailFrames = renderer->tailFrames();
     const auto inputFrames = static_cast<std::uint64_t>(std::max<sf_count_t>(input.info.frames, 0));
     const std::optional<std::uint64_t> outputFrames =
         input.lengthKnown ? std::optional(inputFrames + tailFrames) : std::nullopt;
@@ -120,50 +131,34 @@ void processFile(const ProcessOptions& options) {
     Progress progress(!options.quiet && static_cast<double>(inputFrames) / rate > 10.0 && isatty(STDERR_FILENO) == 1,
                       outputFrames, rate);
 
-    // Files are read and written many blocks at a time: fewer, larger library calls.
+    // Files are read and written many blocks at a time: fewer, larger library calls. The
+    // renderer takes planar samples; files hold them interleaved.
     const std::size_t chunkFrames = std::size_t{blockSize} * std::max<std::size_t>(1, 65536 / blockSize);
-    std::vector<float> inputChunk(chunkFrames * channels);
-    std::vector<float> outputChunk(chunkFrames * channels);
-    AudioBuffer<float> buffers[3];
-    for (auto& buffer : buffers) buffer = AudioBuffer<float>(channels, blockSize, rate);
-
-    bool inputEnded = false;
-    std::uint64_t tailLeft = tailFrames;
+    std::vector<float> interleaved(chunkFrames * channels);
+    std::vector<float> planarInput(chunkFrames * channels);
+    std::vector<float> planarOutput(chunkFrames * channels);
+    std::vector<const float*> inputs(channels);
+    std::vector<float*> outputs(channels);
+    for (std::uint32_t c = 0; c < channels; ++c) {
+        inputs[c] = planarInput.data() + c * chunkFrames;
+        outputs[c] = planarOutput.data() + c * chunkFrames;
+    }
     std::uint64_t framesDone = 0;
-    for (;;) {
-        std::size_t frames = inputEnded ? 0 : input.read(inputChunk.data(), chunkFrames);
-        inputEnded = inputEnded || frames < chunkFrames;
-        if (inputEnded) {
-            const auto silence = static_cast<std::size_t>(std::min<std::uint64_t>(chunkFrames - frames, tailLeft));
-            std::fill_n(inputChunk.begin() + static_cast<std::ptrdiff_t>(frames * channels), silence * channels, 0.0f);
-            frames += silence;
-            tailLeft -= silence;
-        }
-        if (frames == 0) break;
-
-        for (std::size_t start = 0; start < frames; start += blockSize) {
-            const auto length = static_cast<std::uint32_t>(std::min<std::size_t>(blockSize, frames - start));
-            if (buffers[0].getNumberOfFrames() != length) buffers[0].resize(channels, length);
-            for (std::uint32_t c = 0; c < channels; ++c)
-                for (std::uint32_t f = 0; f < length; ++f)
-                    buffers[0].getChannelData(c)[f] = inputChunk[(start + f) * channels + c];
-            AudioBuffer<float>* source = &buffers[0];
-            for (std::size_t i = 0; i < chain.size(); ++i) {
-                AudioBuffer<float>* target = &buffers[1 + i % 2];
-                AudioBus inputBus(*source);
-                AudioBus outputBus(*target);
-                if (!chain[i].processor()->process(inputBus, outputBus))
-                    throw ToolError(chain[i].info.type + " failed to process a block");
-                source = target;
-            }
-            for (std::uint32_t c = 0; c < channels; ++c)
-                for (std::uint32_t f = 0; f < length; ++f)
-                    outputChunk[(start + f) * channels + c] = source->getChannelData(c)[f];
-        }
-        writer.write(outputChunk.data(), frames);
+    const auto write = [&](std::size_t frames) {
+        for (std::uint32_t c = 0; c < channels; ++c)
+            for (std::size_t f = 0; f < frames; ++f) interleaved[f * channels + c] = outputs[c][f];
+        writer.write(interleaved.data(), frames);
         framesDone += frames;
         progress.update(framesDone);
+    };
+    // Whole chunks are whole blocks: the renderer holds nothing back until the input ends.
+    for (std::size_t frames = chunkFrames; frames == chunkFrames;) {
+        frames = input.read(interleaved.data(), chunkFrames);
+        for (std::uint32_t c = 0; c < channels; ++c)
+            for (std::size_t f = 0; f < frames; ++f) planarInput[c * chunkFrames + f] = interleaved[f * channels + c];
+        write(renderer->push(inputs.data(), frames, outputs.data()));
     }
+    while (const std::size_t frames = renderer->finish(outputs.data(), chunkFrames)) write(frames);
     writer.commit();
     progress.finish(framesDone);
 }

@@ -1,0 +1,65 @@
+#pragma once
+
+// What the binding's files share: Python values as the effects' table takes them, and the
+// Python object that holds one effect.
+
+#include <pybind11/pybind11.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "render/OfflineRenderer.h"
+
+namespace orvane::python {
+
+namespace py = pybind11;
+
+using extensions::audioeffects::EffectDescription;
+using extensions::audioeffects::EffectParameter;
+using extensions::audioeffects::ParameterKind;
+using extensions::audioeffects::ParameterValue;
+
+// --- Values ---------------------------------------------------------------------------------
+
+/// "delayMs" -> "delay_ms": the table's names as Python spells them.
+std::string snakeCase(std::string_view name);
+/// A parameter's value as Python shows it: True, 200, 0.7.
+py::object toPython(const ParameterValue& value);
+/// A value for the parameter from Python: the right type (TypeError) and inside the range,
+/// not NaN (ValueError).
+ParameterValue checkedValue(std::string_view effect, const EffectParameter& parameter, const py::handle& value);
+/// A Python int, saturated into [0, UINT64_MAX]; ValueError naming what for anything else.
+std::uint64_t wholeNumber(const char* name, const py::handle& value, std::uint64_t maximum);
+
+// --- Effects --------------------------------------------------------------------------------
+
+/// One effect as Python holds it: the renderer's effect, its parameters read and written by
+/// their snake_case names.
+class Effect {
+public:
+    explicit Effect(const EffectDescription& description) : state(description) {}
+    virtual ~Effect() = default;
+
+    render::OfflineEffect state;
+    const EffectDescription& description() const { return state.description; }
+
+    py::object get(std::size_t index) const { return toPython(state.value(index)); }
+    // [any thread, GIL held] The nodes load it at their next block.
+    void set(std::size_t index, const py::handle& value) {
+        state.setValue(index, checkedValue(description().type, description().parameters[index], value));
+    }
+    void setAll(const py::dict& keywords);
+    /// The index of the snake_case name; TypeError listing the names otherwise.
+    std::size_t indexOf(const std::string& name) const;
+    std::string repr() const;
+};
+
+// --- The module's parts ---------------------------------------------------------------------
+
+void bindEffects(py::module_& module);     // Effect, the five classes, pickling
+void bindProcessing(py::module_& module);  // process, __call__, _process_chain
+void bindCatalogue(py::module_& module);   // effects()
+std::string parameterDoc(const EffectParameter& parameter);
+
+}  // namespace orvane::python
