@@ -1,6 +1,6 @@
 // The C++ side of bench/python-compare: every effect at its defaults over a long planar
-// stereo buffer, as a host runs it: each block copied from the input into an AudioBuffer,
-// processed in place, copied out to the output buffer. The buffers are far larger than the
+// stereo buffer through the offline renderer the package runs: each block copied from the
+// input into an AudioBuffer, processed in place, copied out to the output buffer. The buffers are far larger than the
 // caches, and on huge pages where the kernel grants them, as numpy asks for its large
 // arrays: otherwise the page size, not the package, would make the difference. Prints one
 // line per effect:
@@ -17,10 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "host/AudioBuffer.h"
-#include "host/AudioBus.h"
-#include "host/AudioBusFormat.h"
-#include "nodes/EffectParameters.h"
+#include "render/OfflineRenderer.h"
 
 namespace {
 
@@ -90,24 +87,15 @@ int main(int argc, char** argv) {
         // package's timing starts after a first call.
         for (int repetition = 0; repetition <= repetitions; ++repetition) {
             const double start = cpuSeconds();
-            // A fresh node per run, as the package's process(reset=True) makes one.
-            auto node = description.create(channels);
-            AudioBusFormat inputFormat{sampleRate, channels, blockSize}, outputFormat{};
-            if (!node->setBusFormat(inputFormat, outputFormat)) {
-                std::fprintf(stderr, "%s refuses stereo\n", std::string(description.type).c_str());
-                return 1;
-            }
-            AudioBuffer<float> block(channels, blockSize, sampleRate);
-            for (std::size_t first = 0; first < frames; first += blockSize) {
-                const auto length = static_cast<std::uint32_t>(std::min<std::size_t>(blockSize, frames - first));
-                if (block.getNumberOfFrames() != length) block.resize(channels, length);
-                for (std::uint32_t c = 0; c < channels; ++c)
-                    std::copy_n(input.data() + c * frames + first, length, block.getChannelData(c));
-                AudioBus bus(block);
-                node->process(bus, bus);
-                for (std::uint32_t c = 0; c < channels; ++c)
-                    std::copy_n(block.getChannelData(c), length, output.data() + c * frames + first);
-            }
+            // A fresh effect per run, as the package's process(reset=True) makes one.
+            render::OfflineEffect effect(description);
+            render::OfflineEffect* const chain[] = {&effect};
+            render::OfflineRender renderer(chain, {channels, sampleRate, blockSize, 0.0, true, frames});
+            const float* const inputs[] = {input.data(), input.data() + frames};
+            float* outputs[] = {output.data(), output.data() + frames};
+            const std::size_t written = renderer.push(inputs, frames, outputs);
+            for (float*& row : outputs) row += written;
+            renderer.finish(outputs, frames - written);
             if (repetition > 0) times.push_back(cpuSeconds() - start);
         }
         // Keeps the output alive: the copies out cannot be left out.

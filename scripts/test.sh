@@ -5,7 +5,7 @@
 #      (ORVANE_SIMD caps it) and the Objective-C++ loader class against GNUstep;
 #   2. the suite again under AddressSanitizer and UndefinedBehaviorSanitizer, float checks included;
 #   3. the concurrency tests under ThreadSanitizer;
-#   4. a bounded libFuzzer run of every node (when clang is present).
+#   4. a bounded libFuzzer run of every node and of the offline renderer (when clang is present).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -64,7 +64,7 @@ if command -v clang++ >/dev/null; then
   echo "== fuzz: every node for a bounded time"
   configure fuzz clang++ -DORVANE_BUILD_FUZZERS=ON -DORVANE_BUILD_TOOLS=OFF \
     -DORVANE_SANITIZERS=address,undefined,float-cast-overflow,float-divide-by-zero,fuzzer-no-link
-  cmake --build build-fuzz -j"$jobs" --target orvane_fuzz_effects
+  cmake --build build-fuzz -j"$jobs" --target orvane_fuzz_effects orvane_fuzz_render
   corpus=$(mktemp -d)
   trap 'rm -rf "$corpus"' EXIT
   for node in Delay PingPongDelay Chorus Flanger Vibrato; do
@@ -75,6 +75,13 @@ if command -v clang++ >/dev/null; then
     echo "$node: $(grep -o 'Done [0-9]* runs in [0-9]* second' "build-fuzz/fuzz-$node.log")"
     passed=$((passed + 1))  # each node's fuzzing run counts as one test
   done
+  # The offline renderer: chains, channel counts, pieces, tails, automation, continuations.
+  rm -rf "${corpus:?}"/*
+  build-fuzz/tests/orvane_fuzz_render -max_total_time="${ORVANE_FUZZ_SECONDS:-12}" -max_len=512 \
+    -rss_limit_mb=4096 "$corpus" 2>build-fuzz/fuzz-render.log \
+    || { tail -n 40 build-fuzz/fuzz-render.log; echo "fuzzing the renderer found a fault"; exit 1; }
+  echo "renderer: $(grep -o 'Done [0-9]* runs in [0-9]* second' build-fuzz/fuzz-render.log)"
+  passed=$((passed + 1))
 fi
 echo "all suites passed"
 echo "tests: $passed passed, 0 failed"

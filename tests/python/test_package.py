@@ -35,28 +35,37 @@ def camel(name):
     return head + "".join(part.capitalize() for part in rest)
 
 
-def orvane_fx(tmp_path, name, signal, block_size, settings, tail=0.0):
-    """What orvane-fx process writes for the signal, as float32 (channels, frames)."""
+def orvane_fx(tmp_path, chain, signal, block_size, tail=0.0):
+    """What orvane-fx process writes for the signal through the chain of (name, settings),
+    as float32 (channels, frames)."""
     source, target = tmp_path / "in.wav", tmp_path / "out.wav"
     soundfile.write(source, signal.T, RATE, subtype="FLOAT")
-    params = [arg for key, value in settings.items() for arg in ("--param", f"{camel(key)}={value}")]
+    effects = [arg for name, settings in chain for arg in ["--effect", name] + [
+        part for key, value in settings.items() for part in ("--param", f"{camel(key)}={value}")]]
     subprocess.run([os.environ["ORVANE_FX"], "process", "--quiet", "--block-size", str(block_size), "--tail",
-                    str(tail), "--effect", name, *params, str(source), str(target)], check=True)
+                    str(tail), *effects, str(source), str(target)], check=True)
     return soundfile.read(target, dtype="float32", always_2d=True)[0].T
 
 
-@pytest.mark.parametrize("name", EFFECTS)
-def test_bit_exact_with_orvane_fx_for_blocks_and_channels(tmp_path, name):
-    for channels, block_size in [(1, 1), (2, 512), (2, 37), (3, 4096)]:
-        if name == "PingPongDelay" and channels != 2:
+SWEPT_CHAIN = [(name, SETTINGS[name]) for name in ["Chorus", "Delay", "Flanger", "Vibrato"]]
+
+
+@pytest.mark.parametrize("chain", [[(name, SETTINGS[name])] for name in EFFECTS] + [SWEPT_CHAIN],
+                         ids=EFFECTS + ["chain"])
+def test_bit_exact_with_orvane_fx_for_blocks_and_channels(tmp_path, chain):
+    for channels, block_size in [(1, 1), (2, 512), (2, 37), (3, 4096), (8, 100), (64, 333)]:
+        if chain[0][0] == "PingPongDelay" and channels != 2:
             continue
         signal = noise(channels, 9000, seed=channels)
-        got = getattr(fx, name)(**SETTINGS[name]).process(signal, RATE, block_size=block_size, tail=0.01)
-        # Three channels run as three one-channel effects: orvane-fx runs each as a mono file.
-        parts = [signal] if channels <= 2 else [signal[c:c + 1] for c in range(channels)]
-        expected = np.concatenate([orvane_fx(tmp_path, name, part, block_size, SETTINGS[name], 0.01) for part in parts])
+        effects = fx.Chain([getattr(fx, name)(**settings) for name, settings in chain])
+        got = effects.process(signal, RATE, block_size=block_size, tail=0.01)
+        expected = orvane_fx(tmp_path, chain, signal, block_size, 0.01)
         assert got.dtype == np.float32 and got.shape == (channels, 9480)
         assert np.array_equal(got.view(np.uint32), expected.view(np.uint32)), (channels, block_size)
+        # Beyond two, each channel runs through a one-channel effect of its own.
+        for c in {0, channels - 1} if channels > 2 else ():
+            mono = fx.Chain([getattr(fx, name)(**settings) for name, settings in chain])
+            assert np.array_equal(got[c:c + 1], mono.process(signal[c:c + 1], RATE, block_size=block_size, tail=0.01))
 
 
 @pytest.mark.parametrize("name", EFFECTS)
