@@ -20,7 +20,9 @@
 namespace orvane::render {
 
 using extensions::audioeffects::EffectDescription;
+using extensions::audioeffects::effectDescriptions;
 using extensions::audioeffects::EffectParameter;
+using extensions::audioeffects::findEffect;
 using extensions::audioeffects::ParameterKind;
 using extensions::audioeffects::ParameterUnit;
 using extensions::audioeffects::ParameterValue;

@@ -52,7 +52,7 @@ void checkCurves(const Effect& effect, const py::handle& given, std::vector<Curv
 [[noreturn]] void raise(const render::RenderError& refusal, const std::vector<Effect*>& chain,
                         const render::RenderSettings& settings, const py::handle& sampleRate,
                         const py::handle& blockSize, const py::handle& tail) {
-    const auto count = static_cast<std::uint64_t>(refusal.value);
+    const std::uint64_t count = settings.channels;  // what the channel checks refuse
     const std::string type = chain.empty() ? "" : std::string(chain[refusal.effect]->description().type);
     switch (refusal.check) {
         case Check::Channels:
