@@ -2,7 +2,8 @@
 # Installs what is missing, then runs the whole test suite under ctest:
 #   1. g++ and clang builds, warnings as errors; the g++ build also runs the exactness suites
 #      and the LV2 in-process tests again at each processor level below the machine's own
-#      (ORVANE_SIMD caps it) and the Objective-C++ loader class against GNUstep;
+#      (ORVANE_SIMD caps it), the Objective-C++ loader class against GNUstep, and the Python
+#      package installed with pip and from its wheel in fresh virtual environments;
 #   2. the suite again under AddressSanitizer and UndefinedBehaviorSanitizer, float checks included;
 #   3. the concurrency tests under ThreadSanitizer;
 #   4. a bounded libFuzzer run of every node and of the offline renderer (when clang is present).
@@ -45,7 +46,7 @@ run_suite() {  # NAME COMPILER [CMAKE ARGS...]
   run_ctest --test-dir "build-$1" --output-on-failure -j"$jobs"
 }
 
-run_suite gcc g++
+run_suite gcc g++ -DORVANE_TEST_PYTHON_WHEEL=ON  # pip install and the wheel: in this suite alone
 echo "== lv2: the bundle's Turtle and what lilv reads of it"
 bash lv2/validate-bundle.sh build-gcc/lv2/orvane-audioeffects.lv2
 passed=$((passed + 1))  # the validation counts as one test
