@@ -1,4 +1,5 @@
-"""The Orvane audio effects over numpy arrays: Delay, PingPongDelay, Chorus, Flanger, Vibrato.
+"""The Orvane audio effects over numpy arrays and CPU torch tensors: Delay, PingPongDelay,
+Chorus, Flanger, Vibrato.
 
     import orvane_audioeffects as fx
     y = fx.Chain([fx.Chorus(frequency=0.5), fx.Delay(delay_ms=350)]).process(x, 48000, tail=2.0)
@@ -8,12 +9,46 @@ block size) and release the GIL while they process. Pickling or copy.deepcopy ke
 effect's type and parameters; the copy starts with a clear state.
 """
 
+import functools
+import sys
 from collections.abc import MutableSequence
 
 from ._native import Chorus, Delay, Effect, Flanger, PingPongDelay, Vibrato, __version__, effects
 from . import _native
 
 __all__ = ["Chain", "Chorus", "Delay", "Effect", "Flanger", "PingPongDelay", "Vibrato", "effects", "__version__"]
+
+
+# --- torch tensors -----------------------------------------------------------------------
+# The module takes numpy arrays; a CPU tensor goes in as a numpy view of its own memory and
+# the float32 result comes back as a tensor over the array's memory: no copy either way
+# beyond what an array costs. torch is never imported here: a caller holding a tensor has.
+
+def _samples(x):
+    """x as the module takes it, and what turns the result into x's kind (None: unchanged)."""
+    torch = sys.modules.get("torch")
+    if torch is None or not isinstance(x, torch.Tensor):
+        return x, None
+    if x.device.type != "cpu":
+        raise TypeError(f"x is a torch tensor on the {x.device} device; the effects run on the CPU: "
+                        "pass x.cpu() (and move the result back with .to(device))")
+    if x.dtype not in (torch.float32, torch.float64):
+        raise TypeError(f"x must hold float32 or float64 samples; got {x.dtype}")
+    # The effects are not differentiable: the result takes no part in autograd.
+    return x.detach().numpy(), torch.from_numpy
+
+
+def _taking_tensors(method):
+    @functools.wraps(method)
+    def process(self, x, *args, **kwargs):
+        x, back = _samples(x)
+        y = method(self, x, *args, **kwargs)
+        return y if back is None else back(y)
+    return process
+
+
+Effect.process = _taking_tensors(Effect.process)
+Effect.__call__ = _taking_tensors(Effect.__call__)
 
 
 class Chain(MutableSequence):
@@ -60,7 +95,9 @@ class Chain(MutableSequence):
         """As Effect.process, through every effect in order; the tail is appended once, before
         the first. automation: a list of one dict (or None) per effect, or None."""
         automations = [None] * len(self) if automation is None else list(automation)
-        return _native._process_chain(list(self._effects), x, sample_rate, block_size, reset, tail, automations)
+        x, back = _samples(x)
+        y = _native._process_chain(list(self._effects), x, sample_rate, block_size, reset, tail, automations)
+        return y if back is None else back(y)
 
     def __call__(self, x, sample_rate):
         return self.process(x, sample_rate)

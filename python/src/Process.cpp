@@ -106,7 +106,7 @@ py::array processChain(const std::vector<Effect*>& chain, const py::handle& x, c
                        const std::vector<py::object>& automations) {
     if (!py::isinstance<py::array>(x))
         throw py::type_error(
-            "x must be a numpy array of float32 or float64 samples, 1-D (frames) or 2-D "
+            "x must be a numpy array (or a CPU torch tensor) of float32 or float64 samples, 1-D (frames) or 2-D "
             "(channels, frames); got " +
             std::string(py::str(x.get_type().attr("__name__"))));
     auto input = py::reinterpret_borrow<py::array>(x);
@@ -172,6 +172,7 @@ const char* const processDoc = R"(Runs x through the effect and returns a new fl
 
 x: float32 or float64 samples, 1-D (one channel) or 2-D (channels, frames), 1 to 64
     channels; the result has the same number of dimensions and frames + tail frames.
+    A CPU torch tensor gives a float32 tensor (not tracked by autograd), no copy either way.
     One channel runs through the effect built for one, two through the effect built for
     two, and 3 to 64 each through an effect of its own, as a DAW runs a mono plugin on
     each channel of a wider track. The ping-pong delay takes exactly two.

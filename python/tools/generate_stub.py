@@ -5,11 +5,18 @@ import sys
 
 import orvane_audioeffects as fx
 
+# A numpy array gives an array, a CPU torch tensor a tensor.
+SIGNATURE = ("    @overload\n"
+             "    def process(self, x: {kind}, sample_rate: int, *, block_size: int = 512, reset: bool = True,\n"
+             "                tail: float = 0.0, automation: {{automation}} = None) -> {kind}:")
 PROCESS = (
-    "    def process(self, x: numpy.ndarray, sample_rate: int, *, block_size: int = 512, reset: bool = True,\n"
-    "                tail: float = 0.0, automation: {automation} = None) -> numpy.ndarray:\n"
+    SIGNATURE.format(kind="numpy.ndarray") + "\n"
     '        """{doc}"""\n'
+    + SIGNATURE.format(kind="torch.Tensor") + " ...\n"
+    "    @overload\n"
     "    def __call__(self, x: numpy.ndarray, sample_rate: int) -> numpy.ndarray: ...\n"
+    "    @overload\n"
+    "    def __call__(self, x: torch.Tensor, sample_rate: int) -> torch.Tensor: ...\n"
     "    def reset(self) -> None: ...\n"
 )
 
@@ -40,9 +47,10 @@ def main(path):
     text = [
         "# Generated from the built module at build time; do not edit.",
         "from collections.abc import Iterable, MutableSequence",
-        "from typing import Any, Mapping, Optional, Sequence",
+        "from typing import Any, Mapping, Optional, Sequence, overload",
         "",
         "import numpy",
+        "import torch  # optional: only for the tensor overloads",
         "",
         f"__version__: str = {fx.__version__!r}",
         "",
