@@ -67,6 +67,13 @@ void OfflineEffect::setValue(std::size_t parameter, const ParameterValue& value)
     for (NodeRun& run : nodes) description.parameters[parameter].set(*run.node, value);
 }
 
+void OfflineEffect::applyPreset(const EffectPreset& preset) {
+    for (const auto& [name, number] : preset.values) {
+        const std::size_t index = indexOf(name).value();
+        setValue(index, description.parameters[index].fromNumber(number));
+    }
+}
+
 std::optional<std::size_t> OfflineEffect::indexOf(std::string_view name) const {
     for (std::size_t i = 0; i < description.parameters.size(); ++i)
         if (description.parameters[i].name == name) return i;

@@ -10,7 +10,7 @@ packages=(
   libclang-rt-14-dev                         # clang's sanitizer and fuzzer runtimes
   python3-dev pybind11-dev python3-pytest python3-soundfile  # the Python package and its tests
   python3-distributed python3-tqdm           # the Python examples
-  lv2-dev serdi sordi lilv-utils             # LV2 bundle: headers, Turtle checks, lv2info/lv2apply
+  lv2-dev serdi sordi lilv-utils liblilv-dev # LV2 bundle: headers, Turtle checks, lv2info/lv2apply, presets
   ffmpeg lv2file gstreamer1.0-tools          # LV2 hosts the bundle is tested in
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad  # audioconvert, wav, lv2
 )

@@ -17,6 +17,7 @@ namespace py = pybind11;
 
 using extensions::audioeffects::EffectDescription;
 using extensions::audioeffects::EffectParameter;
+using extensions::audioeffects::EffectPreset;
 using extensions::audioeffects::ParameterKind;
 using extensions::audioeffects::ParameterValue;
 
@@ -50,6 +51,9 @@ public:
         state.setValue(index, checkedValue(description().type, description().parameters[index], value));
     }
     void setAll(const py::dict& keywords);
+    /// Sets the values of the preset of this name (all but enabled); ValueError listing the
+    /// known names otherwise.
+    void applyPreset(const py::handle& name);
     /// The index of the snake_case name; TypeError listing the names otherwise.
     std::size_t indexOf(const std::string& name) const;
     std::string repr() const;
@@ -61,5 +65,7 @@ void bindEffects(py::module_& module);     // Effect, the five classes, pickling
 void bindProcessing(py::module_& module);  // process, __call__, _process_chain
 void bindCatalogue(py::module_& module);   // effects()
 std::string parameterDoc(const EffectParameter& parameter);
+/// The effect's presets as Python lists them: name, description, values by snake_case name.
+py::list presetList(const EffectDescription& description);
 
 }  // namespace orvane::python

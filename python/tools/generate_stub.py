@@ -26,7 +26,7 @@ def effect_class(effect):
     cls = getattr(fx, effect["name"])
     lines = [f"class {effect['name']}(Effect):", f'    """{cls.__doc__.rstrip()}\n    """']
     arguments = ", ".join(f"{p['name']}: {ANNOTATION[p['type']]} = {p['default']!r}" for p in effect["parameters"])
-    lines.append(f"    def __init__(self, *, {arguments}) -> None: ...")
+    lines.append(f"    def __init__(self, *, preset: Optional[str] = None, {arguments}) -> None: ...")
     for p in effect["parameters"]:
         unit = f" {p['unit']}" if p["unit"] not in ("", "gain") else ""
         lines.append(f"    {p['name']}: {ANNOTATION[p['type']]}")
@@ -51,6 +51,8 @@ def main(path):
         "",
         "class Effect:",
         "    parameter_names: list[str]",
+        "    @staticmethod",
+        "    def presets() -> list[dict[str, Any]]: ...",
         PROCESS.format(automation="Optional[Mapping[str, numpy.ndarray]]", doc=process_doc),
     ]
     text += [effect_class(effect) for effect in fx.effects()]
