@@ -106,6 +106,13 @@ std::string number(double value) {
 
 }  // namespace
 
+std::optional<std::uint64_t> tailFrames(const RenderSettings& settings) {
+    if (settings.sampleRate < 1 || settings.sampleRate > maxSampleRate ||
+        !(settings.tailSeconds >= 0 && settings.tailSeconds <= maxTailSeconds))
+        return std::nullopt;
+    return static_cast<std::uint64_t>(std::llround(settings.tailSeconds * static_cast<double>(settings.sampleRate)));
+}
+
 OfflineRender::OfflineRender(std::span<OfflineEffect* const> chain, const RenderSettings& settings,
                              std::span<const std::vector<Automation>> automation)
     : effects(chain.begin(), chain.end()) {
@@ -131,7 +138,7 @@ OfflineRender::OfflineRender(std::span<OfflineEffect* const> chain, const Render
     channels = static_cast<std::uint32_t>(settings.channels);
     blockSize = static_cast<std::uint32_t>(settings.blockSize);
     const auto rate = static_cast<std::uint32_t>(settings.sampleRate);
-    tailLeft = static_cast<std::uint64_t>(std::llround(settings.tailSeconds * rate));
+    tailLeft = *render::tailFrames(settings);
     if (!automation.empty() && automation.size() != effects.size())
         throw std::invalid_argument("automation takes one list per effect of the chain");
 

@@ -137,6 +137,10 @@ struct RenderSettings {
     std::optional<std::uint64_t> inputFrames;  // needed with automation
 };
 
+/// The frames a render with these settings appends after its input; none when the rate or
+/// the tail is out of range.
+std::optional<std::uint64_t> tailFrames(const RenderSettings& settings);
+
 /// One run of a chain over one signal. The chain's effects are claimed for the render's
 /// life; automated parameters return to the effects' values when it ends.
 class OfflineRender {

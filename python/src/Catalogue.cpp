@@ -47,6 +47,15 @@ py::list catalogue() {
             entry["unit"] = render::unitName(parameter.unit);
             entry["label"] = std::string(parameter.label);
             entry["description"] = std::string(parameter.description);
+            if (parameter.kind != ParameterKind::Boolean) {
+                const auto& range = parameter.augment;
+                py::dict augment;
+                augment["min"] = toPython(parameter.fromNumber(range.minimum));
+                augment["max"] = toPython(parameter.fromNumber(range.maximum));
+                augment["scale"] = range.scale == extensions::audioeffects::AugmentRange::Scale::Logarithmic ? "log"
+                                                                                                            : "linear";
+                entry["augment"] = augment;
+            }
             parameters.append(entry);
         }
         py::dict effect;
@@ -65,8 +74,9 @@ py::list catalogue() {
 void bindCatalogue(py::module_& module) {
     module.def("effects", &catalogue,
                "The catalogue: per effect its name, display name, description, parameters and presets; per "
-               "parameter its name, type, default, range (min, max), unit, label and description; per preset its "
-               "name, description and values.");
+               "parameter its name, type, default, range (min, max), unit, label, description and the range "
+               "random() draws from (augment: min, max, scale 'linear' or 'log'); per preset its name, description "
+               "and values.");
 }
 
 }  // namespace orvane::python

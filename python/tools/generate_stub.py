@@ -7,9 +7,11 @@ import orvane_audioeffects as fx
 
 PROCESS = (
     "    def process(self, x: numpy.ndarray, sample_rate: int, *, block_size: int = 512, reset: bool = True,\n"
-    "                tail: float = 0.0, automation: {automation} = None) -> numpy.ndarray:\n"
+    "                tail: float = 0.0, automation: {automation} = None,\n"
+    "                out: Optional[numpy.ndarray] = None) -> numpy.ndarray:\n"
     '        """{doc}"""\n'
-    "    def __call__(self, x: numpy.ndarray, sample_rate: int) -> numpy.ndarray: ...\n"
+    "    def __call__(self, x: numpy.ndarray, sample_rate: int, *, out: Optional[numpy.ndarray] = None)"
+    " -> numpy.ndarray: ...\n"
     "    def reset(self) -> None: ...\n"
 )
 
@@ -53,6 +55,9 @@ def main(path):
         "    parameter_names: list[str]",
         "    @staticmethod",
         "    def presets() -> list[dict[str, Any]]: ...",
+        "    @classmethod",
+        "    def random(cls, rng: numpy.random.Generator, **ranges: tuple[float, float]) -> Effect:",
+        f'        """{fx.Effect.random.__doc__}"""',
         PROCESS.format(automation="Optional[Mapping[str, numpy.ndarray]]", doc=process_doc),
     ]
     text += [effect_class(effect) for effect in fx.effects()]
@@ -61,8 +66,16 @@ def main(path):
         f'    """{fx.Chain.__doc__}"""',
         "    def __init__(self, effects: Iterable[Effect] = ...) -> None: ...",
         "    def insert(self, index: int, effect: Effect) -> None: ...",
+        "    @classmethod",
+        "    def random(cls, rng: numpy.random.Generator, effects: Sequence[Any] = ..., p: float = 0.5) -> Chain:",
+        f'        """{fx.Chain.random.__doc__}"""',
         PROCESS.format(automation="Optional[Sequence[Optional[Mapping[str, numpy.ndarray]]]]",
                        doc=fx.Chain.process.__doc__.strip()),
+        "def process_batch(effect_or_chain: Effect | Chain, x: numpy.ndarray, sample_rate: int, *,",
+        "                  parameters: Optional[Sequence[Any]] = None, threads: Optional[int] = None,",
+        "                  block_size: int = 512, tail: float = 0.0, out: Optional[numpy.ndarray] = None)"
+        " -> numpy.ndarray:",
+        f'    """{fx.process_batch.__doc__}"""',
     ]
     with open(path, "w", encoding="utf-8") as out:
         out.write("\n".join(text))
