@@ -1,8 +1,10 @@
-// Writes the bundle's manifest.ttl and one <label>.ttl per plugin from the catalogue, at
-// build time, so that the port descriptions always match the plugin that serves them.
+// Writes the bundle's manifest.ttl, one <label>.ttl per plugin from the catalogue and
+// presets.ttl from the effects' preset table, at build time, so that the port descriptions always match the plugin that
+// serves them.
 //
 //   orvane-lv2-turtle BUNDLE_DIR BINARY_FILE_NAME LICENSE_URI
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <exception>
@@ -13,9 +15,12 @@
 #include <string>
 
 #include "PluginCatalogue.h"
+#include "nodes/EffectPresets.h"
 
 namespace {
 
+using orvane::extensions::audioeffects::EffectPreset;
+using orvane::extensions::audioeffects::presetsOf;
 using orvane::lv2::EffectParameter;
 using orvane::lv2::PluginType;
 
@@ -126,13 +131,46 @@ std::string pluginTurtle(const PluginType& type, const std::string& license) {
     return out.str();
 }
 
+std::string presetUri(const PluginType& type, const EffectPreset& preset) {
+    return std::string(type.kind.uri) + "#preset-" + std::string(preset.name);
+}
+
+// Every plugin's presets, from the effects' preset table: the values of the ports they set.
+std::string presetsTurtle() {
+    std::ostringstream out;
+    out << "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
+        << "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
+        << "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n\n";
+    for (const PluginType& type : orvane::lv2::pluginTypes())
+        for (const EffectPreset& preset : presetsOf(type.effect.type)) {
+            out << "<" << presetUri(type, preset) << ">\n\ta pset:Preset ;\n\tlv2:appliesTo <" << type.kind.uri
+                << "> ;\n\trdfs:label " << quoted(preset.name) << " ;\n\trdfs:comment " << quoted(preset.description)
+                << " ;\n\tlv2:port";
+            for (std::size_t i = 0; i < preset.values.size(); ++i) {
+                const auto& [name, value] = preset.values[i];
+                const EffectParameter& port = *std::find_if(type.controls.begin(), type.controls.end(),
+                                                            [&](const EffectParameter& p) { return p.name == name; });
+                const bool integer = port.kind != orvane::extensions::audioeffects::ParameterKind::Float;
+                out << (i ? " , [\n" : " [\n") << "\t\tlv2:symbol " << quoted(name) << " ;\n\t\tpset:value "
+                    << number(value, integer) << "\n\t]";
+            }
+            out << " .\n\n";
+        }
+    return out.str();
+}
+
 std::string manifestTurtle(const std::string& binary) {
     std::ostringstream out;
     out << "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
+        << "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
         << "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n\n";
-    for (const PluginType& type : orvane::lv2::pluginTypes())
+    for (const PluginType& type : orvane::lv2::pluginTypes()) {
         out << "<" << type.kind.uri << ">\n\ta lv2:Plugin ;\n\tlv2:binary <" << binary << "> ;\n\trdfs:seeAlso <"
             << type.kind.label << ".ttl> .\n\n";
+        for (const EffectPreset& preset : presetsOf(type.effect.type))
+            out << "<" << presetUri(type, preset) << ">\n\ta pset:Preset ;\n\tlv2:appliesTo <" << type.kind.uri
+                << "> ;\n\trdfs:seeAlso <presets.ttl> .\n\n";
+    }
     return out.str();
 }
 
@@ -155,6 +193,7 @@ int main(int argc, char** argv) {
         std::filesystem::create_directories(bundle);
         for (const PluginType& type : orvane::lv2::pluginTypes())
             writeFile(bundle / (std::string(type.kind.label) + ".ttl"), pluginTurtle(type, argv[3]));
+        writeFile(bundle / "presets.ttl", presetsTurtle());
         // Last: the build takes the manifest as the sign that the whole set is written.
         writeFile(bundle / "manifest.ttl", manifestTurtle(argv[2]));
     } catch (const std::exception& error) {

@@ -25,6 +25,8 @@ namespace {
 // Longest stretch handed to a node at once; longer runs go in pieces, so that the block
 // buffer is allocated once, in instantiate.
 constexpr std::uint32_t pieceFrames = 4096;
+// Switching `enabled` crossfades between the effect and the dry input for this long.
+constexpr double fadeSeconds = 0.01;
 
 class Instance {
 public:
@@ -33,8 +35,10 @@ public:
           sampleRate(sampleRate),
           node(type.makeNode()),
           block(type.kind.channels, pieceFrames, sampleRate),
+          dry(type.kind.channels, pieceFrames, sampleRate),
           controls(type.controls.size(), nullptr),
-          applied(type.controls.size(), std::numeric_limits<float>::quiet_NaN()) {}
+          applied(type.controls.size(), std::numeric_limits<float>::quiet_NaN()),
+          fadeFrames(static_cast<std::uint32_t>(std::max(1l, std::lround(fadeSeconds * sampleRate)))) {}
 
     bool agreeFormat() {
         AudioBusFormat input{sampleRate, type.kind.channels, pieceFrames};
@@ -69,12 +73,19 @@ public:
 
     void run(std::uint32_t frames) noexcept {
         applyControls();
+        // The bypass switch never reaches the node, which keeps running: the plugin fades its
+        // output between the node's and the dry input. A first run after instantiate or
+        // activate starts settled.
+        const bool on = clampControl(type.controls[enabled], controls[enabled] ? *controls[enabled] : 1.0f) != 0.0f;
+        if (!hasRun) wetFrames = on ? fadeFrames : 0;
         hasRun = true;
         const std::uint32_t channels = type.kind.channels;
         for (std::uint32_t done = 0; done < frames;) {
             const std::uint32_t piece = std::min(pieceFrames, frames - done);
+            const bool fading = !on || wetFrames != fadeFrames;  // some of the output is dry
             // Within capacity: resizing never allocates.
             if (block.getNumberOfFrames() != piece) block.resize(channels, piece);
+            if (fading && dry.getNumberOfFrames() != piece) dry.resize(channels, piece);
             // Every input is read before any output is written: hosts may hand the same
             // memory to both, ffmpeg always does.
             for (std::uint32_t c = 0; c < channels; ++c) {
@@ -83,9 +94,11 @@ public:
                     std::memcpy(target, inputs[c] + done, piece * sizeof(float));
                 else
                     std::fill_n(target, piece, 0.0f);
+                if (fading) std::memcpy(dry.getChannelData(c), target, piece * sizeof(float));
             }
             AudioBus bus(block);
             node->process(bus, bus);
+            if (fading) crossfade(piece, on);
             for (std::uint32_t c = 0; c < channels; ++c)
                 if (outputs[c]) std::memcpy(outputs[c] + done, block.getChannelData(c), piece * sizeof(float));
             done += piece;
@@ -93,8 +106,29 @@ public:
     }
 
 private:
+    /// Mixes the node's output in block with the dry input, the wet share moving one frame
+    /// a sample towards all (on) or nothing (off): a linear crossfade of fadeFrames. At either
+    /// end the sample is the wet or the dry one as it is, so a bypassed plugin gives its input
+    /// bit for bit, as a switched-off node does.
+    void crossfade(std::uint32_t piece, bool on) noexcept {
+        for (std::uint32_t f = 0; f < piece; ++f) {
+            if (on && wetFrames < fadeFrames) ++wetFrames;
+            if (!on && wetFrames > 0) --wetFrames;
+            const float wetShare = static_cast<float>(wetFrames) / static_cast<float>(fadeFrames);
+            for (std::uint32_t c = 0; c < type.kind.channels; ++c) {
+                float& sample = block.getChannelData(c)[f];
+                const float drySample = dry.getChannelData(c)[f];
+                if (wetFrames == 0)
+                    sample = drySample;
+                else if (wetFrames < fadeFrames)
+                    sample = sample * wetShare + drySample * (1.0f - wetShare);
+            }
+        }
+    }
+
     void applyControls() noexcept {
         for (std::size_t i = 0; i < controls.size(); ++i) {
+            if (i == enabled) continue;  // the bypass switch, which run() fades and the node never sees
             const EffectParameter& parameter = type.controls[i];
             const float value = clampControl(parameter, controls[i] ? *controls[i] : parameter.defaultValue);
             // Bit patterns: the first run always applies (applied starts as NaN).
@@ -108,10 +142,14 @@ private:
     const std::uint32_t sampleRate;
     std::unique_ptr<SingleBusAudioProcessorNode> node;
     AudioBuffer<float> block;
+    AudioBuffer<float> dry;  // the input of a piece that is faded
     std::array<const float*, 2> inputs{};
     std::array<float*, 2> outputs{};
     std::vector<const float*> controls;
     std::vector<float> applied;
+    static constexpr std::size_t enabled = 0;  // the table's first parameter
+    const std::uint32_t fadeFrames;
+    std::uint32_t wetFrames = 0;  // the effect's share of the output, in frames of the fade
     bool hasRun = false;
 };
 

@@ -2,7 +2,8 @@
 # Checks a built LV2 bundle the way hosts read it:
 #   - serdi parses every .ttl (lv2_validate only prints syntax errors; serdi fails on them);
 #   - lv2_validate (sord_validate against the LV2 vocabularies) finds 0 errors;
-#   - lilv (lv2info) loads every plugin from a plugin path holding only this bundle, with no error.
+#   - lilv (lv2info) loads every plugin from a plugin path holding only this bundle, with no error,
+#     and lists at least two presets for each.
 #   validate-bundle.sh BUNDLE_DIR
 set -euo pipefail
 bundle=$(cd "$1" && pwd)
@@ -28,5 +29,7 @@ for uri in $uris; do
   LV2_PATH="$work/path" lv2info "$uri" >"$work/info.log" 2>"$work/info.err" || fail "lv2info $uri failed: $(cat "$work/info.err")"
   [ ! -s "$work/info.err" ] || fail "lv2info $uri: $(cat "$work/info.err")"
   grep -q "^$uri\$" "$work/info.log" || fail "lv2info does not know $uri"
+  presets=$(awk '/Presets:/ { listing = 1; next } listing && NF == 0 { exit } listing { n++ } END { print n + 0 }' "$work/info.log")
+  [ "$presets" -ge 2 ] || fail "lv2info lists $presets presets for $uri, not at least 2"
 done
 echo "LV2 bundle valid: ${#ttl[@]} Turtle files, $(wc -w <<<"$uris") plugins"

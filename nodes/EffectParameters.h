@@ -31,6 +31,15 @@ enum class ParameterKind : std::size_t { Boolean = 0, Int = 1, Float = 2 };
 
 enum class ParameterUnit { None, Gain, Milliseconds, Seconds, Hertz };
 
+/// Where data augmentation draws a parameter from: a useful part of its range, uniformly on
+/// a linear or a logarithmic scale (a logarithmic one has a positive minimum).
+struct AugmentRange {
+    enum class Scale { Linear, Logarithmic };
+    float minimum;
+    float maximum;
+    Scale scale;
+};
+
 /// One parameter of one effect. The node itself takes any value of the kind (its setters
 /// never clamp); the range is what front ends offer their users.
 struct EffectParameter {
@@ -44,6 +53,7 @@ struct EffectParameter {
     float maximum;
     ParameterValue (*get)(SingleBusAudioProcessorNode& node);                     // [any thread]
     void (*set)(SingleBusAudioProcessorNode& node, const ParameterValue& value);  // [any thread], value of kind
+    AugmentRange augment;  // not drawn for `enabled`, which augmentation leaves on
 
     /// number as this parameter's kind: a switch is on unless 0; an int is truncated, so
     /// the number must lie in [0, 2^32).
@@ -81,7 +91,8 @@ struct Accessors {
 template <typename NodeClass>
 constexpr EffectParameter enabled(std::string_view description) {
     using A = Accessors<NodeClass, &NodeClass::getIsEnabled, &NodeClass::setIsEnabled>;
-    return {"enabled", "Enabled", description, ParameterKind::Boolean, ParameterUnit::None, 1, 0, 1, A::get, A::set};
+    return {"enabled", "Enabled", description, ParameterKind::Boolean, ParameterUnit::None, 1, 0, 1, A::get, A::set,
+            {1, 1, AugmentRange::Scale::Linear}};
 }
 
 // The delay and the ping-pong delay share their parameters and ranges.
@@ -93,28 +104,37 @@ constexpr std::array<EffectParameter, 5> delayParameters(std::string_view enable
     using Feedback = Accessors<NodeClass, &NodeClass::getFeedbackLevel, &NodeClass::setFeedbackLevel>;
     return {{enabled<NodeClass>(enabledDescription),
              {"delayMs", "Delay", "The delay time in milliseconds.", ParameterKind::Int, ParameterUnit::Milliseconds,
-              200, 1, 1000, Delay::get, Delay::set},
+              200, 1, 1000, Delay::get, Delay::set, {20, 500, AugmentRange::Scale::Logarithmic}},
              {"dryMix", "Dry mix", "Level of the dry signal. 0 means no dry signal, 1 means maximum dry signal.",
-              ParameterKind::Float, ParameterUnit::Gain, 0.7f, 0, 1, Dry::get, Dry::set},
+              ParameterKind::Float, ParameterUnit::Gain, 0.7f, 0, 1, Dry::get, Dry::set,
+              {0.6f, 1, AugmentRange::Scale::Linear}},
              {"wetMix", "Wet mix", "Level of the wet signal. 0 means no wet signal, 1 means maximum wet signal.",
-              ParameterKind::Float, ParameterUnit::Gain, 0.3f, 0, 1, Wet::get, Wet::set},
+              ParameterKind::Float, ParameterUnit::Gain, 0.3f, 0, 1, Wet::get, Wet::set,
+              {0.1f, 0.5f, AugmentRange::Scale::Linear}},
              {"feedbackLevel", "Feedback",
               "The feedback level of the delay. 0 means no feedback, 1 means maximum feedback.", ParameterKind::Float,
-              ParameterUnit::Gain, 0.2f, 0, 0.99f, Feedback::get, Feedback::set}}};
+              ParameterUnit::Gain, 0.2f, 0, 0.99f, Feedback::get, Feedback::set,
+              {0, 0.6f, AugmentRange::Scale::Linear}}}};
 }
 
 // The swept effects' ranges are depths and rates a user would choose, all of which stay
 // well inside a 48000-slot line up to 384 kHz.
+// Augmentation draws both on a logarithmic scale, from the ranges given.
 template <typename NodeClass>
 constexpr std::array<EffectParameter, 3> sweepParameters(std::string_view enabledDescription, float width,
-                                                         float widthMaximum, float frequency, float frequencyMaximum) {
+                                                         float widthMaximum, float frequency, float frequencyMaximum,
+                                                         AugmentRange widths, AugmentRange frequencies) {
     using Width = Accessors<NodeClass, &NodeClass::getSweepWidth, &NodeClass::setSweepWidth>;
     using Frequency = Accessors<NodeClass, &NodeClass::getFrequency, &NodeClass::setFrequency>;
     return {{enabled<NodeClass>(enabledDescription),
              {"sweepWidth", "Sweep width", "Depth of the delay-time sweep in seconds.", ParameterKind::Float,
-              ParameterUnit::Seconds, width, 0, widthMaximum, Width::get, Width::set},
+              ParameterUnit::Seconds, width, 0, widthMaximum, Width::get, Width::set, widths},
              {"frequency", "Frequency", "Rate of the delay-time sweep in Hz.", ParameterKind::Float,
-              ParameterUnit::Hertz, frequency, 0, frequencyMaximum, Frequency::get, Frequency::set}}};
+              ParameterUnit::Hertz, frequency, 0, frequencyMaximum, Frequency::get, Frequency::set, frequencies}}};
+}
+
+constexpr AugmentRange logarithmic(float minimum, float maximum) {
+    return {minimum, maximum, AugmentRange::Scale::Logarithmic};
 }
 
 }  // namespace parameterTable
@@ -123,12 +143,15 @@ inline constexpr std::array delayParameters =
     parameterTable::delayParameters<DelayNode>("Enable or disable the delay effect.");
 inline constexpr std::array pingPongDelayParameters =
     parameterTable::delayParameters<PingPongDelayNode>("Enable or disable the ping-pong delay effect.");
-inline constexpr std::array chorusParameters =
-    parameterTable::sweepParameters<ChorusNode>("Enable or disable the chorus effect.", 0.025f, 0.1f, 0.2f, 10);
-inline constexpr std::array flangerParameters =
-    parameterTable::sweepParameters<FlangerNode>("Enable or disable the flanger effect.", 0.005f, 0.02f, 0.4f, 10);
-inline constexpr std::array vibratoParameters =
-    parameterTable::sweepParameters<VibratoNode>("Enable or disable the vibrato effect.", 0.01f, 0.05f, 4, 20);
+inline constexpr std::array chorusParameters = parameterTable::sweepParameters<ChorusNode>(
+    "Enable or disable the chorus effect.", 0.025f, 0.1f, 0.2f, 10, parameterTable::logarithmic(0.002f, 0.03f),
+    parameterTable::logarithmic(0.1f, 3));
+inline constexpr std::array flangerParameters = parameterTable::sweepParameters<FlangerNode>(
+    "Enable or disable the flanger effect.", 0.005f, 0.02f, 0.4f, 10, parameterTable::logarithmic(0.0005f, 0.01f),
+    parameterTable::logarithmic(0.05f, 2));
+inline constexpr std::array vibratoParameters = parameterTable::sweepParameters<VibratoNode>(
+    "Enable or disable the vibrato effect.", 0.01f, 0.05f, 4, 20, parameterTable::logarithmic(0.0002f, 0.004f),
+    parameterTable::logarithmic(1, 8));
 
 /// The starting value of the named parameter, as its node stores it; a name the table does
 /// not hold does not compile.
@@ -165,6 +188,20 @@ inline constexpr std::array<EffectDescription, 5> effectDescriptions{{
     parameterTable::effect<FlangerNode>("Flanger", flangerParameters),
     parameterTable::effect<ChorusNode>("Chorus", chorusParameters),
 }};
+
+/// Augmentation draws inside every range, a logarithmic scale above 0: checked when compiled.
+consteval bool augmentRangesFitTheTable() {
+    for (const EffectDescription& effect : effectDescriptions)
+        for (const EffectParameter& parameter : effect.parameters) {
+            const AugmentRange& range = parameter.augment;
+            if (!(range.minimum >= parameter.minimum && range.minimum <= range.maximum &&
+                  range.maximum <= parameter.maximum) ||
+                (range.scale == AugmentRange::Scale::Logarithmic && !(range.minimum > 0)))
+                return false;
+        }
+    return true;
+}
+static_assert(augmentRangesFitTheTable());
 
 /// The effect of this type name ("Delay"), or null.
 constexpr const EffectDescription* findEffect(std::string_view type) {

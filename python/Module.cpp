@@ -10,4 +10,5 @@ PYBIND11_MODULE(_native, module) {
     module.attr("__version__") = ORVANE_VERSION;
     bindEffects(module);
     bindCatalogue(module);
+    bindBatches(module);
 }

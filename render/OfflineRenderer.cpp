@@ -67,6 +67,13 @@ void OfflineEffect::setValue(std::size_t parameter, const ParameterValue& value)
     for (NodeRun& run : nodes) description.parameters[parameter].set(*run.node, value);
 }
 
+void OfflineEffect::applyPreset(const EffectPreset& preset) {
+    for (const auto& [name, number] : preset.values) {
+        const std::size_t index = indexOf(name).value();
+        setValue(index, description.parameters[index].fromNumber(number));
+    }
+}
+
 std::optional<std::size_t> OfflineEffect::indexOf(std::string_view name) const {
     for (std::size_t i = 0; i < description.parameters.size(); ++i)
         if (description.parameters[i].name == name) return i;
@@ -99,6 +106,13 @@ std::string number(double value) {
 
 }  // namespace
 
+std::optional<std::uint64_t> tailFrames(const RenderSettings& settings) {
+    if (settings.sampleRate < 1 || settings.sampleRate > maxSampleRate ||
+        !(settings.tailSeconds >= 0 && settings.tailSeconds <= maxTailSeconds))
+        return std::nullopt;
+    return static_cast<std::uint64_t>(std::llround(settings.tailSeconds * static_cast<double>(settings.sampleRate)));
+}
+
 OfflineRender::OfflineRender(std::span<OfflineEffect* const> chain, const RenderSettings& settings,
                              std::span<const std::vector<Automation>> automation)
     : effects(chain.begin(), chain.end()) {
@@ -124,7 +138,7 @@ OfflineRender::OfflineRender(std::span<OfflineEffect* const> chain, const Render
     channels = static_cast<std::uint32_t>(settings.channels);
     blockSize = static_cast<std::uint32_t>(settings.blockSize);
     const auto rate = static_cast<std::uint32_t>(settings.sampleRate);
-    tailLeft = static_cast<std::uint64_t>(std::llround(settings.tailSeconds * rate));
+    tailLeft = *render::tailFrames(settings);
     if (!automation.empty() && automation.size() != effects.size())
         throw std::invalid_argument("automation takes one list per effect of the chain");
 

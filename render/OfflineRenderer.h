@@ -16,12 +16,16 @@
 
 #include "host/AudioBuffer.h"
 #include "nodes/EffectParameters.h"
+#include "nodes/EffectPresets.h"
 
 namespace orvane::render {
 
 using extensions::audioeffects::EffectDescription;
 using extensions::audioeffects::effectDescriptions;
 using extensions::audioeffects::EffectParameter;
+using extensions::audioeffects::EffectPreset;
+using extensions::audioeffects::findPreset;
+using extensions::audioeffects::presetsOf;
 using extensions::audioeffects::findEffect;
 using extensions::audioeffects::ParameterKind;
 using extensions::audioeffects::ParameterUnit;
@@ -96,6 +100,8 @@ public:
     /// Any value of the parameter's kind: the node runs as it is; ranges are the front ends'.
     /// Reaches the nodes at their next block, also during a render. [any thread, one at a time]
     void setValue(std::size_t parameter, const ParameterValue& value);
+    /// Sets every value the preset holds (all but `enabled`). [any thread, one at a time]
+    void applyPreset(const EffectPreset& preset);
     /// The table index of the parameter with this name, or none.
     std::optional<std::size_t> indexOf(std::string_view name) const;
     /// Forgets the state carried from the last render; refused during one (RenderError).
@@ -130,6 +136,10 @@ struct RenderSettings {
     bool reset = true;                         // false: each effect continues from its last render
     std::optional<std::uint64_t> inputFrames;  // needed with automation
 };
+
+/// The frames a render with these settings appends after its input; none when the rate or
+/// the tail is out of range.
+std::optional<std::uint64_t> tailFrames(const RenderSettings& settings);
 
 /// One run of a chain over one signal. The chain's effects are claimed for the render's
 /// life; automated parameters return to the effects' values when it ends.

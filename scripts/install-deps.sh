@@ -12,7 +12,7 @@ packages=(
   python3-distributed python3-tqdm           # the Python examples
   python3-venv python3-build python3-wheel python3-setuptools  # pip install . and the wheel, offline
   python3-torch                              # torch tensors in the Python tests (~115 packages, ~450 MiB)
-  lv2-dev serdi sordi lilv-utils             # LV2 bundle: headers, Turtle checks, lv2info/lv2apply
+  lv2-dev serdi sordi lilv-utils liblilv-dev # LV2 bundle: headers, Turtle checks, lv2info/lv2apply, presets
   ffmpeg lv2file gstreamer1.0-tools          # LV2 hosts the bundle is tested in
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad  # audioconvert, wav, lv2
 )

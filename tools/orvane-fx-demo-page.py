@@ -93,12 +93,17 @@ def read_wav(path):
     return np.frombuffer(data, dtype="<f4").reshape(-1, channels).astype(np.float64)
 
 
+def one_sided(node_type):
+    return node_type["type"] == "PingPongDelay"
+
+
 def make_probes(catalogue_path, scratch):
     for t in node_types(catalogue_path):
         times = probe_times(t)
         length = times[-1] + int(GAP * RATE) if len(times) > 1 else int(DELAY_PROBE * RATE)
         frames = np.zeros((length, 2))
-        frames[times, :] = IMPULSE
+        # The ping-pong delay's echoes alternate sides: a click on the left alone shows it.
+        frames[times, 0 if one_sided(t) else slice(None)] = IMPULSE
         write_wav(os.path.join(scratch, f"{t['type']}-probe.wav"), frames)
         print(t["type"])
 
@@ -221,6 +226,9 @@ td.name { font-family: ui-monospace, "DejaVu Sans Mono", monospace; font-size: 1
 audio { width: 100%; height: 36px; }
 ul.reading { margin: 0; padding-left: 18px; font-size: 13.5px; }
 ul.reading li { margin-bottom: 4px; }
+ul.presets { margin: 4px 0 0; padding-left: 18px; font-size: 13.5px; }
+ul.presets li { margin-bottom: 3px; }
+ul.presets .values { color: #5b6570; }
 footer { margin-top: 28px; color: var(--muted); font-size: 13px; }
 @media (max-width: 900px) { .top, .grid { grid-template-columns: 1fr; } }
 """
@@ -255,6 +263,18 @@ def parameter_table(node_type):
             + "\n".join(rows) + "\n</tbody></table>")
 
 
+def preset_list(node_type):
+    """The effect's named presets, each with what it sets."""
+    presets = node_type.get("presets") or []
+    if not presets:
+        return ""
+    items = "\n".join(
+        f"<li><code>{esc(p['name'])}</code>: {esc(p['description'])} <span class=values>("
+        + esc(", ".join(f"{k} {show_value(v)}" for k, v in p["values"].items())) + ")</span></li>"
+        for p in presets)
+    return f"<h3>Presets</h3>\n<ul class=presets>\n{items}\n</ul>"
+
+
 def read_run(scratch):
     run = {}
     try:
@@ -285,7 +305,8 @@ def write_page(catalogue_path, scratch, out):
         span = span_of(first)
         draw_impulse(plt, t, first, span, os.path.join(out, f"{name}-impulse.png"))
         figures = [(f"{name}-impulse.png", f"Impulse response of {name}",
-                    "What a single click becomes, left and right channel, as a multiple of the click; "
+                    "What a single click " + ("on the left " if one_sided(t) else "") +
+                    "becomes, left and right channel, as a multiple of the click; "
                     "the time axis follows the effect's response.")]
         if len(times) > 1:
             draw_magnitude(plt, t, response, times, span, os.path.join(out, f"{name}-magnitude.png"))
@@ -309,6 +330,7 @@ def write_page(catalogue_path, scratch, out):
     <div class=card>
       <h3>Parameters and their defaults (used here)</h3>
       {parameter_table(t)}
+      {preset_list(t)}
       <div class=players>
         <span>dry</span><audio controls preload=metadata src="dry.wav"></audio>
         <span>{esc(t['displayName'])}</span><audio controls preload=metadata src="{esc(name)}.wav"></audio>

@@ -14,6 +14,22 @@ std::string parameterDoc(const EffectParameter& parameter) {
            std::string(parameter.description);
 }
 
+py::list presetList(const EffectDescription& description) {
+    py::list presets;
+    for (const EffectPreset& preset : render::presetsOf(description.type)) {
+        py::dict values;
+        for (const auto& [name, number] : preset.values)
+            for (const EffectParameter& parameter : description.parameters)
+                if (parameter.name == name) values[snakeCase(name).c_str()] = toPython(parameter.fromNumber(number));
+        py::dict entry;
+        entry["name"] = std::string(preset.name);
+        entry["description"] = std::string(preset.description);
+        entry["values"] = values;
+        presets.append(entry);
+    }
+    return presets;
+}
+
 namespace {
 
 py::list catalogue() {
@@ -31,6 +47,15 @@ py::list catalogue() {
             entry["unit"] = render::unitName(parameter.unit);
             entry["label"] = std::string(parameter.label);
             entry["description"] = std::string(parameter.description);
+            if (parameter.kind != ParameterKind::Boolean) {
+                const auto& range = parameter.augment;
+                py::dict augment;
+                augment["min"] = toPython(parameter.fromNumber(range.minimum));
+                augment["max"] = toPython(parameter.fromNumber(range.maximum));
+                augment["scale"] = range.scale == extensions::audioeffects::AugmentRange::Scale::Logarithmic ? "log"
+                                                                                                            : "linear";
+                entry["augment"] = augment;
+            }
             parameters.append(entry);
         }
         py::dict effect;
@@ -38,6 +63,7 @@ py::list catalogue() {
         effect["display_name"] = info.displayName;
         effect["description"] = info.description;
         effect["parameters"] = parameters;
+        effect["presets"] = presetList(description);
         effects.append(effect);
     }
     return effects;
@@ -47,8 +73,10 @@ py::list catalogue() {
 
 void bindCatalogue(py::module_& module) {
     module.def("effects", &catalogue,
-               "The catalogue: per effect its name, display name and description, and per parameter its name, type, "
-               "default, range (min, max), unit, label and description.");
+               "The catalogue: per effect its name, display name, description, parameters and presets; per "
+               "parameter its name, type, default, range (min, max), unit, label, description and the range "
+               "random() draws from (augment: min, max, scale 'linear' or 'log'); per preset its name, description "
+               "and values.");
 }
 
 }  // namespace orvane::python

@@ -31,6 +31,20 @@ std::string Effect::repr() const {
     return text + ")";
 }
 
+void Effect::applyPreset(const py::handle& name) {
+    const std::string type(description().type);
+    if (!py::isinstance<py::str>(name)) throw py::type_error(type + " takes a preset's name (str)");
+    const std::string wanted = py::str(name);
+    const EffectPreset* preset = render::findPreset(type, wanted);
+    if (!preset) {
+        std::string known;
+        for (const EffectPreset& each : render::presetsOf(type))
+            known += (known.empty() ? "" : ", ") + std::string(each.name);
+        throw py::value_error(type + " has no preset '" + wanted + "'; its presets are " + known);
+    }
+    state.applyPreset(*preset);
+}
+
 namespace {
 
 template <std::size_t index>
@@ -49,10 +63,16 @@ void bindEffect(py::module_& module) {
     py::class_<Class, Effect> effect(module, std::string(description.type).c_str(), doc.c_str());
     effect.def(py::init([](const py::kwargs& keywords) {
                    auto made = std::make_unique<Class>();
-                   made->setAll(keywords);
+                   py::dict settings = keywords;
+                   if (settings.contains("preset")) made->applyPreset(settings.attr("pop")("preset"));
+                   made->setAll(settings);
                    return made;
                }),
-               "Keyword arguments set parameters by name; the others keep their defaults.");
+               "preset= starts from a named preset (presets() lists them); keyword arguments then set parameters "
+               "by name; the others keep their defaults.");
+    effect.def_static(
+        "presets", [] { return presetList(effectDescriptions[index]); },
+        "The named presets: per preset its name, description and the values it sets.");
     for (std::size_t i = 0; i < description.parameters.size(); ++i)
         effect.def_property(
             snakeCase(description.parameters[i].name).c_str(), [i](const Effect& self) { return self.get(i); },

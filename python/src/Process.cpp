@@ -48,10 +48,40 @@ void checkCurves(const Effect& effect, const py::handle& given, std::vector<Curv
     }
 }
 
-/// A renderer's refusal as the Python exception and words this package has always raised.
-[[noreturn]] void raise(const render::RenderError& refusal, const std::vector<Effect*>& chain,
-                        const render::RenderSettings& settings, const py::handle& sampleRate,
-                        const py::handle& blockSize, const py::handle& tail) {
+}  // namespace
+
+render::RenderSettings checkedSettings(const py::handle& sampleRate, const py::handle& blockSize,
+                                       const py::handle& tail) {
+    render::RenderSettings settings;
+    settings.sampleRate = wholeNumber("sample_rate", sampleRate, render::maxSampleRate);
+    settings.blockSize = wholeNumber("block_size", blockSize, render::maxBlockSize);
+    if (PyBool_Check(tail.ptr()) || !(PyFloat_Check(tail.ptr()) || PyIndex_Check(tail.ptr())))
+        throw py::type_error("tail takes seconds as a number from 0 to 3600");
+    settings.tailSeconds = py::float_(py::reinterpret_borrow<py::object>(tail)).cast<double>();
+    return settings;
+}
+
+py::array_t<float> checkedOut(const py::handle& out, const std::vector<py::ssize_t>& shape) {
+    std::string wanted = "(";
+    for (std::size_t i = 0; i < shape.size(); ++i) wanted += (i ? ", " : "") + std::to_string(shape[i]);
+    wanted += shape.size() == 1 ? ",)" : ")";
+    const std::string accepted = "out takes a writeable float32 array in C order of the result's shape " + wanted;
+    if (!py::isinstance<py::array>(out))
+        throw py::type_error(accepted + "; got " + std::string(py::str(out.get_type().attr("__name__"))));
+    const auto array = py::reinterpret_borrow<py::array>(out);
+    if (!array.dtype().is(py::dtype::of<float>()))
+        throw py::type_error(accepted + "; got dtype " + std::string(py::str(array.dtype())));
+    if (static_cast<std::size_t>(array.ndim()) != shape.size() ||
+        !std::equal(shape.begin(), shape.end(), array.shape()))
+        throw py::value_error(accepted + "; got shape " + std::string(py::str(out.attr("shape"))));
+    if (!(array.flags() & py::array::c_style) || !array.writeable())
+        throw py::value_error(accepted + "; got one that is not C-contiguous and writeable");
+    return py::reinterpret_borrow<py::array_t<float>>(out);
+}
+
+void raise(const render::RenderError& refusal, const std::vector<Effect*>& chain,
+           const render::RenderSettings& settings, const py::handle& sampleRate, const py::handle& blockSize,
+           const py::handle& tail) {
     const std::uint64_t count = settings.channels;  // what the channel checks refuse
     const std::string type = chain.empty() ? "" : std::string(chain[refusal.effect]->description().type);
     switch (refusal.check) {
@@ -99,11 +129,13 @@ void checkCurves(const Effect& effect, const py::handle& given, std::vector<Curv
     throw py::value_error(refusal.what());
 }
 
+namespace {
+
 /// The effects in order over one signal: everything is checked, then the renderer runs the
 /// chain from the input into the float32 output with the GIL released.
 py::array processChain(const std::vector<Effect*>& chain, const py::handle& x, const py::handle& sampleRateGiven,
                        const py::handle& blockSizeGiven, bool reset, const py::handle& tailGiven,
-                       const std::vector<py::object>& automations) {
+                       const std::vector<py::object>& automations, const py::handle& out) {
     if (!py::isinstance<py::array>(x))
         throw py::type_error(
             "x must be a numpy array (or a CPU torch tensor) of float32 or float64 samples, 1-D (frames) or 2-D "
@@ -117,13 +149,8 @@ py::array processChain(const std::vector<Effect*>& chain, const py::handle& x, c
                               " dimensions");
     const std::size_t channels = input.ndim() == 1 ? 1 : static_cast<std::size_t>(input.shape(0));
     const std::size_t frames = static_cast<std::size_t>(input.shape(input.ndim() - 1));
-    render::RenderSettings settings;
+    render::RenderSettings settings = checkedSettings(sampleRateGiven, blockSizeGiven, tailGiven);
     settings.channels = channels;
-    settings.sampleRate = wholeNumber("sample_rate", sampleRateGiven, render::maxSampleRate);
-    settings.blockSize = wholeNumber("block_size", blockSizeGiven, render::maxBlockSize);
-    if (PyBool_Check(tailGiven.ptr()) || !(PyFloat_Check(tailGiven.ptr()) || PyIndex_Check(tailGiven.ptr())))
-        throw py::type_error("tail takes seconds as a number from 0 to 3600");
-    settings.tailSeconds = py::float_(py::reinterpret_borrow<py::object>(tailGiven)).cast<double>();
     settings.reset = reset;
     settings.inputFrames = frames;
     if (automations.size() != chain.size())
@@ -136,6 +163,15 @@ py::array processChain(const std::vector<Effect*>& chain, const py::handle& x, c
     }
     std::vector<render::OfflineEffect*> effects;
     for (Effect* effect : chain) effects.push_back(&effect->state);
+    // A given output is checked before the render touches the effects' state.
+    std::optional<py::array_t<float>> given;
+    const auto tail = render::tailFrames(settings);
+    if (!out.is_none() && tail) {
+        const auto total = static_cast<py::ssize_t>(frames + *tail);
+        given =
+            checkedOut(out, input.ndim() == 1 ? std::vector<py::ssize_t>{total}
+                                              : std::vector<py::ssize_t>{static_cast<py::ssize_t>(channels), total});
+    }
 
     std::optional<render::OfflineRender> renderer;
     try {
@@ -144,7 +180,7 @@ py::array processChain(const std::vector<Effect*>& chain, const py::handle& x, c
         raise(refusal, chain, settings, sampleRateGiven, blockSizeGiven, tailGiven);
     }
     const std::size_t total = frames + static_cast<std::size_t>(renderer->tailFrames());
-    py::array_t<float> output({channels, total});
+    py::array_t<float> output = given ? *given : py::array_t<float>({channels, total});
     // Any layout and either precision in, as float32 rows.
     const auto rows = py::array_t<float, py::array::forcecast | py::array::c_style>::ensure(
         input.reshape({static_cast<py::ssize_t>(channels), static_cast<py::ssize_t>(frames)}));
@@ -164,6 +200,7 @@ py::array processChain(const std::vector<Effect*>& chain, const py::handle& x, c
         }
     }
     renderer.reset();  // the claims and the automated parameters, with the GIL held again
+    if (given) return output;
     if (input.ndim() == 1) return output.reshape({static_cast<py::ssize_t>(total)});
     return output;
 }
@@ -184,7 +221,9 @@ reset: True starts from a clear state; False continues from where the last call 
 tail: seconds of silence (0 to 3600) appended to x, so that echoes ring out.
 automation: {parameter name: 1-D array of one value per output frame}; each block takes
     the value at its first frame. For this call only: afterwards the properties hold what
-    they held before.)";
+    they held before.
+out: a float32 array in C order of the result's shape, written in place and returned
+    instead of a new one; refused before any work when it does not fit.)";
 
 }  // namespace
 
@@ -193,19 +232,21 @@ void bindProcessing(py::module_& module) {
     effect.def(
         "process",
         [](Effect& self, const py::object& x, const py::object& sampleRate, const py::object& blockSize, bool reset,
-           const py::object& tail, const py::object& automation) {
-            return processChain({&self}, x, sampleRate, blockSize, reset, tail, {automation});
+           const py::object& tail, const py::object& automation, const py::object& out) {
+            return processChain({&self}, x, sampleRate, blockSize, reset, tail, {automation}, out);
         },
         py::arg("x"), py::arg("sample_rate"), py::kw_only(), py::arg("block_size") = 512, py::arg("reset") = true,
-        py::arg("tail") = 0.0, py::arg("automation") = py::none(), processDoc);
+        py::arg("tail") = 0.0, py::arg("automation") = py::none(), py::arg("out") = py::none(), processDoc);
     effect.def(
         "__call__",
-        [](Effect& self, const py::object& x, const py::object& sampleRate) {
-            return processChain({&self}, x, sampleRate, py::int_(512), true, py::float_(0.0), {py::none()});
+        [](Effect& self, const py::object& x, const py::object& sampleRate, const py::object& out) {
+            return processChain({&self}, x, sampleRate, py::int_(512), true, py::float_(0.0), {py::none()}, out);
         },
-        py::arg("x"), py::arg("sample_rate"), "effect(x, sample_rate) is effect.process(x, sample_rate).");
+        py::arg("x"), py::arg("sample_rate"), py::kw_only(), py::arg("out") = py::none(),
+        "effect(x, sample_rate, out=None) is effect.process(x, sample_rate, out=out).");
     module.def("_process_chain", &processChain, py::arg("effects"), py::arg("x"), py::arg("sample_rate"),
-               py::arg("block_size"), py::arg("reset"), py::arg("tail"), py::arg("automations"));
+               py::arg("block_size"), py::arg("reset"), py::arg("tail"), py::arg("automations"),
+               py::arg("out") = py::none());
 }
 
 }  // namespace orvane::python

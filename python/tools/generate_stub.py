@@ -8,17 +8,22 @@ import orvane_audioeffects as fx
 # A numpy array gives an array, a CPU torch tensor a tensor.
 SIGNATURE = ("    @overload\n"
              "    def process(self, x: {kind}, sample_rate: int, *, block_size: int = 512, reset: bool = True,\n"
-             "                tail: float = 0.0, automation: {{automation}} = None) -> {kind}:")
+             "                tail: float = 0.0, automation: {{automation}} = None,\n"
+             "                out: Optional[{kind}] = None) -> {kind}:")
+CALL = ("    @overload\n"
+        "    def __call__(self, x: {kind}, sample_rate: int, *, out: Optional[{kind}] = None) -> {kind}: ...\n")
 PROCESS = (
     SIGNATURE.format(kind="numpy.ndarray") + "\n"
     '        """{doc}"""\n'
     + SIGNATURE.format(kind="torch.Tensor") + " ...\n"
-    "    @overload\n"
-    "    def __call__(self, x: numpy.ndarray, sample_rate: int) -> numpy.ndarray: ...\n"
-    "    @overload\n"
-    "    def __call__(self, x: torch.Tensor, sample_rate: int) -> torch.Tensor: ...\n"
-    "    def reset(self) -> None: ...\n"
+    + CALL.format(kind="numpy.ndarray") + CALL.format(kind="torch.Tensor")
+    + "    def reset(self) -> None: ...\n"
 )
+
+BATCH = ("@overload\n"
+         "def process_batch(effect_or_chain: Effect | Chain, x: {kind}, sample_rate: int, *,\n"
+         "                  parameters: Optional[Sequence[Any]] = None, threads: Optional[int] = None,\n"
+         "                  block_size: int = 512, tail: float = 0.0, out: Optional[{kind}] = None) -> {kind}:")
 
 
 def indented(text, depth):
@@ -33,7 +38,7 @@ def effect_class(effect):
     cls = getattr(fx, effect["name"])
     lines = [f"class {effect['name']}(Effect):", f'    """{cls.__doc__.rstrip()}\n    """']
     arguments = ", ".join(f"{p['name']}: {ANNOTATION[p['type']]} = {p['default']!r}" for p in effect["parameters"])
-    lines.append(f"    def __init__(self, *, {arguments}) -> None: ...")
+    lines.append(f"    def __init__(self, *, preset: Optional[str] = None, {arguments}) -> None: ...")
     for p in effect["parameters"]:
         unit = f" {p['unit']}" if p["unit"] not in ("", "gain") else ""
         lines.append(f"    {p['name']}: {ANNOTATION[p['type']]}")
@@ -59,6 +64,11 @@ def main(path):
         "",
         "class Effect:",
         "    parameter_names: list[str]",
+        "    @staticmethod",
+        "    def presets() -> list[dict[str, Any]]: ...",
+        "    @classmethod",
+        "    def random(cls, rng: numpy.random.Generator, **ranges: tuple[float, float]) -> Effect:",
+        f'        """{fx.Effect.random.__doc__}"""',
         PROCESS.format(automation="Optional[Mapping[str, numpy.ndarray]]", doc=process_doc),
     ]
     text += [effect_class(effect) for effect in fx.effects()]
@@ -67,8 +77,13 @@ def main(path):
         f'    """{fx.Chain.__doc__}"""',
         "    def __init__(self, effects: Iterable[Effect] = ...) -> None: ...",
         "    def insert(self, index: int, effect: Effect) -> None: ...",
+        "    @classmethod",
+        "    def random(cls, rng: numpy.random.Generator, effects: Sequence[Any] = ..., p: float = 0.5) -> Chain:",
+        f'        """{fx.Chain.random.__doc__}"""',
         PROCESS.format(automation="Optional[Sequence[Optional[Mapping[str, numpy.ndarray]]]]",
                        doc=fx.Chain.process.__doc__.strip()),
+        BATCH.format(kind="numpy.ndarray") + f'\n    """{fx.process_batch.__doc__}"""',
+        BATCH.format(kind="torch.Tensor") + " ...",
     ]
     with open(path, "w", encoding="utf-8") as out:
         out.write("\n".join(text))

@@ -133,6 +133,52 @@ TEST_P(Lv2PluginTest, ActivateForgetsEverythingBefore) {
     EXPECT_TRUE(testing::sameBits(plugin.process(after, 512), expected));
 }
 
+// Switching `enabled` as a host's bypass button does: a 440 Hz sine at 0.5 in 256-frame
+// blocks, off after a second, on again half a second later. Within 30 ms of each switch no
+// step between neighbouring samples may exceed 1.5 times the largest step in the steady
+// second before. The node never stops; outside the 480-frame fades every bit is its output
+// (on) or the input (off).
+TEST_P(Lv2PluginTest, SwitchingOffAndOnDoesNotClick) {
+    const std::string label = GetParam();
+    const lv2::PluginKind& kind = pluginType(label).kind;
+    const auto effect =
+        *std::find_if(std::begin(testing::allEffectTypes), std::end(testing::allEffectTypes),
+                      [&kind](testing::EffectType each) { return testing::effectName(each) == kind.effect; });
+    auto node = testing::makeEffect(effect, kind.channels);
+    AudioBusFormat format{rate, kind.channels, 256}, agreed{};
+    ASSERT_TRUE(node->setBusFormat(format, agreed));
+    PluginInstance plugin(label, rate, 256);
+    Channels sine(kind.channels, std::vector<float>(256));
+    double steady = 0, afterOff = 0, afterOn = 0;
+    std::vector<float> last(kind.channels, 0.0f);
+    const std::size_t offAt = 188, onAt = 282;  // 1.0 s and 1.5 s; 30 ms lies within 6 blocks
+    for (std::size_t block = 0; block < 320; ++block) {
+        for (auto& channel : sine)
+            for (std::size_t f = 0; f < 256; ++f)
+                channel[f] = 0.5f * static_cast<float>(std::sin(2 * M_PI * 440 * (block * 256.0 + f) / rate));
+        if (block == offAt) plugin.set("enabled", 0);
+        if (block == onAt) plugin.set("enabled", 1);
+        const Channels output = plugin.process(sine, 256);
+        const Channels wet = testing::processInBlocks(*node, sine, rate, 256);
+        for (std::size_t c = 0; c < output.size(); ++c)
+            for (std::size_t f = 0; f < 256; ++f) {
+                const double step = std::abs(output[c][f] - last[c]);
+                last[c] = output[c][f];
+                if (block >= 94 && block < offAt) steady = std::max(steady, step);
+                if (block >= offAt && block < offAt + 6) afterOff = std::max(afterOff, step);
+                if (block >= onAt && block < onAt + 6) afterOn = std::max(afterOn, step);
+            }
+        const bool fading = (block >= offAt && block < offAt + 2) || (block >= onAt && block < onAt + 2);
+        if (!fading) {
+            EXPECT_TRUE(testing::sameBits(output, block >= offAt && block < onAt ? sine : wet)) << block;
+        }
+    }
+    std::printf("[bypass] %-14s steady %.4f  after off %.4f (%.2fx)  after on %.4f (%.2fx)\n", label.c_str(), steady,
+                afterOff, afterOff / steady, afterOn, afterOn / steady);
+    EXPECT_LE(afterOff, 1.5 * steady);
+    EXPECT_LE(afterOn, 1.5 * steady);
+}
+
 INSTANTIATE_TEST_SUITE_P(EveryPlugin, Lv2PluginTest,
                          ::testing::Values("Delay", "PingPongDelay", "Chorus", "Flanger", "Vibrato", "DelayMono",
                                            "ChorusMono", "FlangerMono", "VibratoMono"));

@@ -35,12 +35,13 @@ def camel(name):
     return head + "".join(part.capitalize() for part in rest)
 
 
-def orvane_fx(tmp_path, chain, signal, block_size, tail=0.0):
+def orvane_fx(tmp_path, chain, signal, block_size, tail=0.0, preset=None):
     """What orvane-fx process writes for the signal through the chain of (name, settings),
-    as float32 (channels, frames)."""
+    the first effect from the preset if given, as float32 (channels, frames)."""
     source, target = tmp_path / "in.wav", tmp_path / "out.wav"
     soundfile.write(source, signal.T, RATE, subtype="FLOAT")
-    effects = [arg for name, settings in chain for arg in ["--effect", name] + [
+    effects = [arg for i, (name, settings) in enumerate(chain) for arg in ["--effect", name] + (
+        ["--preset", preset] if preset and i == 0 else []) + [
         part for key, value in settings.items() for part in ("--param", f"{camel(key)}={value}")]]
     subprocess.run([os.environ["ORVANE_FX"], "process", "--quiet", "--block-size", str(block_size), "--tail",
                     str(tail), *effects, str(source), str(target)], check=True)
@@ -66,6 +67,30 @@ def test_bit_exact_with_orvane_fx_for_blocks_and_channels(tmp_path, chain):
         for c in {0, channels - 1} if channels > 2 else ():
             mono = fx.Chain([getattr(fx, name)(**settings) for name, settings in chain])
             assert np.array_equal(got[c:c + 1], mono.process(signal[c:c + 1], RATE, block_size=block_size, tail=0.01))
+
+
+@pytest.mark.parametrize("name", EFFECTS)
+def test_presets_give_orvane_fx_bits_and_keep_the_switch(tmp_path, name):
+    listed = subprocess.run([os.environ["ORVANE_FX"], "list", "--json"], capture_output=True, text=True, check=True)
+    listed = {t["type"]: t["presets"] for t in json.loads(listed.stdout)["extensions"][0]["nodeTypes"]}[name]
+    presets = getattr(fx, name).presets()
+    assert [p["name"] for p in presets] == [p["name"] for p in listed] and len(presets) >= 2
+    assert presets == [e for e in fx.effects() if e["name"] == name][0]["presets"]
+    signal = noise(2, 6000, seed=12)
+    for preset, theirs in zip(presets, listed):
+        assert {camel(k): v for k, v in preset["values"].items()} == theirs["values"]
+        effect = getattr(fx, name)(preset=preset["name"], enabled=False)
+        assert not effect.enabled and all(getattr(effect, k) == v for k, v in preset["values"].items())
+        effect.enabled = True
+        expected = orvane_fx(tmp_path, [(name, {})], signal, 256, 0.0, preset=preset["name"])
+        assert np.array_equal(effect.process(signal, RATE, block_size=256).view(np.uint32), expected.view(np.uint32))
+    # --param after --preset, as keywords after preset=.
+    first, setting = presets[0]["name"], "dry_mix" if "Delay" in name else "frequency"
+    expected = orvane_fx(tmp_path, [(name, {setting: 0.5})], signal, 256, 0.0, preset=first)
+    got = getattr(fx, name)(preset=first, **{setting: 0.5}).process(signal, RATE, block_size=256)
+    assert np.array_equal(got, expected)
+    with pytest.raises(ValueError, match=f"{name} has no preset 'loud'; its presets are {presets[0]['name']}"):
+        getattr(fx, name)(preset="loud")
 
 
 @pytest.mark.parametrize("name", EFFECTS)

@@ -41,6 +41,12 @@ def test_a_tensor_gives_what_its_array_gives(dtype, shape):
     same(chain.process(x, RATE, automation=[{"frequency": curve}, None, None], **settings),
          chain.process(array, RATE, automation=[{"frequency": curve.numpy()}, None, None], **settings))
     same(chain(x, RATE), chain(array, RATE))
+    # Written in place into a float32 tensor, which comes back itself; a batch of tensors.
+    given = torch.empty(shape[:-1] + (shape[-1],))
+    assert chain(x, RATE, out=given) is given
+    same(given, chain(array, RATE))
+    batch = torch.stack([x, x.flip(-1)]).reshape(2, -1, shape[-1])
+    same(fx.process_batch(chain, batch, RATE, threads=2), fx.process_batch(chain, batch.numpy(), RATE, threads=1))
 
 
 def test_strided_and_autograd_tensors_are_read_in_place():
@@ -66,8 +72,9 @@ def elsewhere():
         yield "cuda", torch.zeros(2, 100, device="cuda")
 
 
-@pytest.mark.parametrize("run", [lambda x: fx.Delay()(x, RATE), lambda x: fx.Delay().process(x, RATE),
-                                 lambda x: fx.Chain([fx.Chorus()])(x, RATE)], ids=["call", "process", "chain"])
+@pytest.mark.parametrize("run", [lambda x, **out: fx.Delay()(x, RATE, **out),
+                                 lambda x, **out: fx.Delay().process(x, RATE, **out),
+                                 lambda x, **out: fx.Chain([fx.Chorus()])(x, RATE, **out)], ids=["call", "process", "chain"])
 def test_tensors_the_effects_cannot_read_are_refused(run):
     for device, x in elsewhere():
         with pytest.raises(TypeError, match=rf"on the {device}(:0)? device; the effects run on the CPU: pass x\.cpu\(\)"):
@@ -77,6 +84,8 @@ def test_tensors_the_effects_cannot_read_are_refused(run):
             run(torch.zeros(2, 100, dtype=dtype))
     with pytest.raises(TypeError, match="numpy array \\(or a CPU torch tensor\\)"):
         run([0.0] * 100)
+    with pytest.raises(TypeError, match=r"out is a torch tensor on the meta device; .* pass out\.cpu\(\)"):
+        run(torch.zeros(2, 100), out=torch.empty(2, 100, device="meta"))
 
 
 def test_the_package_neither_imports_nor_needs_torch():

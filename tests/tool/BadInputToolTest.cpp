@@ -22,6 +22,8 @@ std::vector<BadRun> badRuns() {
         "--effect Reverb $|unknown effect 'Reverb'|Delay, PingPongDelay, Vibrato, Flanger, Chorus|AudioEffects.Delay",
         "--effect delay $|unknown effect 'delay'", "--effect Other.Delay $|unknown effect 'Other.Delay'",
         "--effect Chorus --param delayMs=3 $|Chorus has no parameter 'delayMs'|enabled, sweepWidth, frequency",
+        "--effect Chorus --preset loud $|Chorus has no preset 'loud'|subtle, slow-deep, fast-shallow",
+        "--preset subtle --effect Chorus $|before any --effect", "--effect Chorus --preset subtle --preset subtle $|one --preset",
         "--effect PingPongDelay --param gain=1 $|PingPongDelay has no parameter 'gain'|enabled, delayMs, dryMix, "
         "wetMix, feedbackLevel",
         // A --param belongs to the --effect before it.

@@ -49,6 +49,14 @@ void writeText(const Json& listing, std::ostream& out) {
                 std::string text = line.str();
                 out << text.erase(text.find_last_not_of(' ') + 1) << "\n";
             }
+            if (!type["presets"].empty()) out << "    presets:\n";
+            for (const Json& preset : type["presets"]) {
+                std::string values;
+                for (const auto& [name, value] : preset["values"].items())
+                    values += (values.empty() ? "" : ", ") + name + "=" + shown(value);
+                out << "      " << std::left << std::setw(15) << preset["name"].get<std::string>()
+                    << preset["description"].get<std::string>() << " (" << values << ")\n";
+            }
         }
         out << "\n";
     }
@@ -80,13 +88,25 @@ void listEffects(bool json, std::ostream& out) {
                 entry["description"] = parameter.description;
                 parameters.push_back(entry);
             }
+            // This extension's own types have presets; another's have none.
+            Json presets = Json::array();
+            for (const render::EffectPreset& preset : fresh && !fresh->parameters.empty()
+                                                          ? render::presetsOf(info.type)
+                                                          : std::span<const render::EffectPreset>{}) {
+                Json values = Json::object();
+                for (const auto& [name, number] : preset.values)
+                    for (const EffectParameter& parameter : fresh->parameters)
+                        if (parameter.name == name) values[std::string(name)] = toJson(parameter.fromNumber(number));
+                presets.push_back({{"name", preset.name}, {"description", preset.description}, {"values", values}});
+            }
             types.push_back({{"name", info.getFQTypeName()},
                              {"namespace", info.nodeNamespace},
                              {"type", info.type},
                              {"displayName", info.displayName},
                              {"description", info.description},
                              {"categories", info.categories},
-                             {"parameters", std::move(parameters)}});
+                             {"parameters", std::move(parameters)},
+                             {"presets", std::move(presets)}});
         }
         extensions.push_back(
             {{"name", extension->getName()}, {"description", extension->getDescription()}, {"nodeTypes", types}});

@@ -16,6 +16,8 @@ namespace orvane::tools {
 
 namespace {
 
+using render::EffectPreset;
+
 /// A progress line on stderr, redrawn in place: a bar over a known total, else the seconds
 /// of audio done.
 class Progress {
@@ -87,6 +89,16 @@ void processFile(const ProcessOptions& options) {
             throw ToolError(named.info.getFQTypeName() +
                             " is not one of this extension's audio effects; only those can run here");
         auto& effect = chain.emplace_back(std::make_unique<render::OfflineEffect>(*description));
+        if (!request.preset.empty()) {
+            const EffectPreset* preset = render::findPreset(description->type, request.preset);
+            if (!preset) {
+                std::vector<std::string> known;
+                for (const EffectPreset& each : render::presetsOf(description->type)) known.emplace_back(each.name);
+                throw ToolError(named.info.type + " has no preset '" + request.preset + "'; its presets are " +
+                                joined(known));
+            }
+            effect->applyPreset(*preset);
+        }
         for (const auto& [name, text] : request.parameters) {
             const auto [index, value] = named.parse(name, text);
             effect->setValue(index, value);

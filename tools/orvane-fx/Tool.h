@@ -15,9 +15,11 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-/// One --effect TYPE with the --param NAME=VALUE settings that follow it, values as typed.
+/// One --effect TYPE with the --preset and --param NAME=VALUE settings that follow it,
+/// values as typed.
 struct EffectRequest {
     std::string type;
+    std::string preset;  // empty: none
     std::vector<std::pair<std::string, std::string>> parameters;
 };
 

@@ -25,7 +25,8 @@ const std::map<std::string, std::string> accepted{
     {"list", "list takes only --json"},
     {"demo", "demo takes one output directory (default demo-out)"},
     {"process",
-     "process takes --effect TYPE [--param NAME=VALUE]..., --block-size 1..65536, --encoding float32|pcm16|pcm24, "
+     "process takes --effect TYPE [--preset NAME] [--param NAME=VALUE]..., --block-size 1..65536, --encoding "
+     "float32|pcm16|pcm24, "
      "--tail SECONDS, --quiet, "
      "INPUT and OUTPUT (see orvane-fx process --help)"},
 };
@@ -56,11 +57,27 @@ int main(int argc, char** argv) {
         ->add_option_function<std::string>(
             "--effect",
             [&](const std::string& type) {
-                options.effects.push_back({type, {}});
+                options.effects.push_back({type, {}, {}});
             },
             "an effect by short or full name (Delay, AudioEffects.Delay); repeat for a chain")
         ->type_name("TYPE")
         ->required()
+        ->trigger_on_parse();
+    process
+        ->add_option_function<std::string>(
+            "--preset",
+            [&](const std::string& name) {
+                if (options.effects.empty())
+                    throw CLI::ValidationError("--preset", name +
+                                                               " comes before any --effect; a --preset applies to "
+                                                               "the --effect before it");
+                if (!options.effects.back().preset.empty())
+                    throw CLI::ValidationError(
+                        "--preset", "one --preset per --effect; " + options.effects.back().type + " has two");
+                options.effects.back().preset = name;
+            },
+            "starts the --effect before it from a named preset (orvane-fx list shows them); its --params apply after")
+        ->type_name("NAME")
         ->trigger_on_parse();
     process
         ->add_option_function<std::string>(
@@ -110,8 +127,8 @@ int main(int argc, char** argv) {
         ->required();
 
     std::string directory = "demo-out";
-    CLI::App* demo =
-        app.add_subcommand("demo", "Writes audio, response plots, spectrograms and a page (index.html) of every effect.");
+    CLI::App* demo = app.add_subcommand(
+        "demo", "Writes audio, response plots, spectrograms and a page (index.html) of every effect.");
     demo->add_option("DIR", directory, "where to write them (default demo-out)");
 
     if (const std::string command = argc > 1 ? argv[1] : "-";
