@@ -147,9 +147,10 @@ std::string presetsTurtle() {
                 << "> ;\n\trdfs:label " << quoted(preset.name) << " ;\n\trdfs:comment " << quoted(preset.description)
                 << " ;\n\tlv2:port";
             for (std::size_t i = 0; i < preset.values.size(); ++i) {
-                const auto& [name, value] = preset.values[i];
+                const std::string_view name = preset.values[i].parameter;
+                const float value = preset.values[i].value;
                 const EffectParameter& port = *std::find_if(type.controls.begin(), type.controls.end(),
-                                                            [&](const EffectParameter& p) { return p.name == name; });
+                                                            [name](const EffectParameter& p) { return p.name == name; });
                 const bool integer = port.kind != orvane::extensions::audioeffects::ParameterKind::Float;
                 out << (i ? " , [\n" : " [\n") << "\t\tlv2:symbol " << quoted(name) << " ;\n\t\tpset:value "
                     << number(value, integer) << "\n\t]";
