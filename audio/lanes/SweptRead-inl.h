@@ -137,8 +137,7 @@ ORVANE_LEVEL_ATTR inline void throughLine(const audio::SweptEffect& effect, floa
     store(samples, result);
 }
 
-/// What every group of a line set's run shares (passed by value, so that the calls of the
-/// rarer paths do not make the groups load it again).
+/// What every group of a line set's run shares.
 struct Run {
     audio::CircularBuffer* lines;
     float* const* rows;  // rows[c]: line c's samples of the piece
@@ -150,7 +149,7 @@ struct Run {
 /// Samples at ... at + N - 1 of every line of the run, writing slots write ... + N - 1, if
 /// they fit in lanes; answers whether they did (misfit takes the others).
 template <Topology topology, int N>
-ORVANE_LEVEL_ATTR inline bool group(Run run, std::uint32_t at, int write, const float* sweep) noexcept {
+ORVANE_LEVEL_ATTR inline bool group(const Run& run, std::uint32_t at, int write, const float* sweep) noexcept {
     const auto taps =
         tapsOf<N>(write, load<N>(sweep), run.effect.baseDelay, run.capacity, audio::writesFirst(topology));
     if (!taps.fits) return false;
@@ -174,7 +173,8 @@ ORVANE_LEVEL_ATTR inline bool group(Run run, std::uint32_t at, int write, const 
 /// once they read behind their writes, or a read outside the ring or across its end) lane by
 /// lane in sample order, from its taps, or through sweptSample where they do not hold.
 template <Topology topology, int N>
-[[gnu::noinline]] ORVANE_LEVEL_ATTR void misfit(Run run, std::uint32_t at, int write, const float* sweep) noexcept {
+[[gnu::noinline]] ORVANE_LEVEL_ATTR void misfit(const Run& run, std::uint32_t at, int write,
+                                                const float* sweep) noexcept {
     const auto taps =
         tapsOf<N, true>(write, load<N>(sweep), run.effect.baseDelay, run.capacity, audio::writesFirst(topology));
     if constexpr (N > 8 && !audio::writesFirst(topology))
@@ -225,7 +225,8 @@ ORVANE_LEVEL_ATTR void sweptPass(const audio::SweptEffect& effect, audio::LFO& o
         for (std::uint32_t i = 0; i < piece.steps;) {
             const std::uint32_t end = i + std::min(piece.steps - i, static_cast<std::uint32_t>(run.capacity - write));
             for (; i + groupLanes <= end; i += groupLanes, write += groupLanes)
-                if (!group<topology, groupLanes>(run, i, write, sweep + i)) misfit<topology, groupLanes>(run, i, write, sweep + i);
+                if (!group<topology, groupLanes>(run, i, write, sweep + i))
+                    misfit<topology, groupLanes>(run, i, write, sweep + i);
             if constexpr (groupLanes > 8)
                 for (; i + 8 <= end; i += 8, write += 8)
                     if (!group<topology, 8>(run, i, write, sweep + i)) misfit<topology, 8>(run, i, write, sweep + i);
