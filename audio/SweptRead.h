@@ -36,19 +36,13 @@ constexpr bool writesFirst(Topology topology) { return topology == Topology::vib
 /// value they would change the ABI of these functions, compiled for the baseline).
 template <Topology topology, typename T>
 inline void lineInput(T& into, const T& x, const T& delayed, const SweptEffect& effect) noexcept {
-    if constexpr (topology == Topology::flanger)
-        into = effect.feedbackLevel * delayed + x;
-    else
-        into = x;
+    into = topology == Topology::flanger ? effect.feedbackLevel * delayed + x : x;
 }
 
 /// What leaves as output.
 template <Topology topology, typename T>
 inline void output(T& into, const T& x, const T& delayed, const SweptEffect& effect) noexcept {
-    if constexpr (topology == Topology::vibrato)
-        into = delayed;
-    else
-        into = delayed * effect.wetMix + x;
+    into = topology == Topology::vibrato ? delayed : delayed * effect.wetMix + x;
 }
 
 /// The fractional slot a modulated delay reads: baseDelay + sweep slots behind the write

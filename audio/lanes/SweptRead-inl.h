@@ -208,8 +208,8 @@ ORVANE_LEVEL_ATTR void sweptPass(const audio::SweptEffect& effect, audio::LFO& o
                                  const audio::SweptPiece& piece) noexcept {
     float sweep[audio::maxSweptPiece];
     oscillator.process(Target{}, static_cast<int>(piece.sampleRate), sweep, piece.steps);
-    const auto sampleRate = static_cast<float>(piece.sampleRate);
-    for (std::uint32_t i = 0; i < piece.steps; ++i) sweep[i] = (sweep[i] * piece.width) * sampleRate;
+    for (std::uint32_t i = 0; i < piece.steps; ++i)
+        sweep[i] = (sweep[i] * piece.width) * static_cast<float>(piece.sampleRate);
 
     constexpr std::uint32_t maxTogether = 8;
     float* rows[maxTogether];
