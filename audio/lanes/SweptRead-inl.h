@@ -164,20 +164,20 @@ ORVANE_LEVEL_ATTR inline bool group(const Run& run, std::uint32_t at, int write,
     return true;
 }
 
-/// A group that does not fit, out of line so that the group that fits stays small. When the
-/// line takes what it reads (not writesFirst), lanes reach the group's own writes only where
-/// the delay d (lane 0's write slot minus its earlier slot) is at most about the group's width;
-/// a half of N / 2 lanes stays clear of its own writes once d > N / 2, and d > N / 2 + 1 leaves
-/// a slot for the sweep's drift across the group: a group of sixteen then goes as two of eight.
-/// Otherwise (eight lanes or fewer, a shorter delay, writesFirst, whose lanes fit at any width
-/// once they read behind their writes, or a read outside the ring or across its end) lane by
-/// lane in sample order, from its taps, or through sweptSample where they do not hold.
+/// A group that does not fit, out of line so that the group that fits stays small. Where the
+/// line takes what it reads (not writesFirst), lanes reach the group's own writes only when the
+/// delay d (lane 0's write slot minus its earlier slot) is about the group's width or less; a
+/// half of N / 2 lanes stays clear of its own writes once every lane's delay exceeds N / 2, and
+/// d > N / 2 + 1 keeps a slot for the sweep's drift across the group: the group then goes as
+/// two halves. Otherwise (a shorter delay; writesFirst, whose lanes fit at any width once they
+/// read behind their writes; a read outside the ring or across its end; two lanes) lane by lane
+/// in sample order from its taps, through sweptSample where they do not hold.
 template <Topology topology, int N>
 [[gnu::noinline]] ORVANE_LEVEL_ATTR void misfit(const Run& run, std::uint32_t at, int write,
                                                 const float* sweep) noexcept {
     const auto taps =
         tapsOf<N, true>(write, load<N>(sweep), run.effect.baseDelay, run.capacity, audio::writesFirst(topology));
-    if constexpr (N > 8 && !audio::writesFirst(topology))
+    if constexpr (N > 2 && !audio::writesFirst(topology))
         if (taps.usable == (1 << N) - 1 && write - taps.earlier[0] > N / 2 + 1) {
             for (int half = 0; half < N; half += N / 2)
                 if (!group<topology, N / 2>(run, at + half, write + half, sweep + half))
