@@ -7,9 +7,8 @@
 #include "audio/SweptRead.h"
 #include "host/AudioBus.h"
 
-// The block of every swept effect (chorus, flanger, vibrato): what a node adds is its
-// parameters and its topology (audio::SweptEffect); the oscillator, the sweep and the line
-// pass are audio::sweptPass's.
+// The block of every swept effect: a node adds its parameters and topology (audio::SweptEffect);
+// the oscillator, the sweep and the line pass are audio::sweptPass's.
 namespace orvane::extensions::audioeffects {
 
 /// Copies input to output; unless off, clears the lines on a new sample rate or channel count,

@@ -1,10 +1,9 @@
 // Compiles the file named by ORVANE_PER_LEVEL_FILE once per processor level, into namespace
-// orvane::lanes::ORVANE_LEVEL, its functions tagged ORVANE_LEVEL_ATTR (the level's
-// instructions); ORVANE_LEVEL_BYTES is the level's widest register. As Highway's
-// foreach_target.h: ORVANE_LEVEL_TOGGLE flips from one level to the next, and each per-level
-// file's toggle guard lets it in once per level (an include guard would let in the first only).
-// Then inForce(ORVANE_PER_LEVEL(name)) is name at the level in force: the one place that maps
-// a level to its code. Once per translation unit; callers outside audio/ see plain functions.
+// orvane::lanes::ORVANE_LEVEL, its functions tagged ORVANE_LEVEL_ATTR (the level's instructions;
+// ORVANE_LEVEL_BYTES is its widest register). As Highway's foreach_target.h: ORVANE_LEVEL_TOGGLE
+// flips from level to level, and each per-level file's toggle guard lets it in once per level
+// (an include guard would let in the first only). inForce(ORVANE_PER_LEVEL(name)) is name at the
+// level in force: the one place that maps a level to its code. Once per translation unit.
 #if !defined(ORVANE_PER_LEVEL_FILE)
 #error "define ORVANE_PER_LEVEL_FILE as the per-level file to compile"
 #endif

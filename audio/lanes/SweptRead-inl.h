@@ -89,22 +89,16 @@ struct Neighbours {
 /// (windowed), else with one 64-bit load per lane of its two adjacent slots.
 template <int N, bool windowed>
 ORVANE_LEVEL_ATTR inline Neighbours<N> neighbours(const float* slots, const Taps<N>& taps) noexcept {
-#if ORVANE_LEVEL_BYTES >= 64
     if constexpr (windowed) {
+#if ORVANE_LEVEL_BYTES >= 64
         const Window<N> window(slots + taps.window);
         const Vec<std::int32_t, N> at = taps.earlier - taps.window;
         return {window.pick(at), window.pick(at + 1)};
-    }
 #endif
-    if constexpr (N == 1) {
+    } else if constexpr (N == 1) {
         return {Vec<float, 1>{slots[taps.earlier[0]]}, Vec<float, 1>{slots[taps.earlier[0] + 1]}};
-    } else if constexpr (N > 4) {
-        const auto at = split(taps.earlier);
-        const auto frac = split(taps.frac);
-        const auto low = neighbours<N / 2, false>(slots, {at.low, frac.low, true});
-        const auto high = neighbours<N / 2, false>(slots, {at.high, frac.high, true});
-        return {join(low.earlier, high.earlier), join(low.later, high.later)};
     } else {
+        static_assert(N <= 4, "a line goes through groups of more than four lanes in halves");
         Vec<float, 4> pairs[4] = {};
         for (int k = 0; k < N; ++k) pairs[k] = loadPair(slots + taps.earlier[k]);
         const Vec<float, 4> low = __builtin_shufflevector(pairs[0], pairs[1], 0, 4, 1, 5);   // e0 e1 l0 l1
@@ -117,24 +111,32 @@ ORVANE_LEVEL_ATTR inline Neighbours<N> neighbours(const float* slots, const Taps
 }
 
 /// N samples of one line through a group that fits, in the topology's order: the samples enter
-/// the line before the reads (writesFirst), or after them, computed from them.
+/// the line before the reads (writesFirst), or after them, computed from them. Without a window
+/// the reads are gathered four lanes at a time, and so the whole goes in halves down to four:
+/// the halves' reads fit as the group's do, so they see what they would see in one.
 template <Topology topology, int N, bool windowed>
 ORVANE_LEVEL_ATTR inline void throughLine(const audio::SweptEffect& effect, float* slots, int write, float* samples,
                                           const Taps<N>& taps) noexcept {
-    const Vec<float, N> x = load<N>(samples);
-    Vec<float, N> result;
-    if constexpr (audio::writesFirst(topology)) {
-        audio::lineInput<topology>(result, x, x, effect);
-        store(slots + write, result);
+    if constexpr (!windowed && N > 4) {
+        const auto at = split(taps.earlier), frac = split(taps.frac);
+        throughLine<topology, N / 2, false>(effect, slots, write, samples, {at.low, frac.low, true});
+        throughLine<topology, N / 2, false>(effect, slots, write + N / 2, samples + N / 2, {at.high, frac.high, true});
+    } else {
+        const Vec<float, N> x = load<N>(samples);
+        Vec<float, N> result;
+        if constexpr (audio::writesFirst(topology)) {
+            audio::lineInput<topology>(result, x, x, effect);
+            store(slots + write, result);
+        }
+        const Neighbours<N> read = neighbours<N, windowed>(slots, taps);
+        const Vec<float, N> delayed = blend<N>(read.earlier, read.later, taps.frac);
+        if constexpr (!audio::writesFirst(topology)) {
+            audio::lineInput<topology>(result, x, delayed, effect);
+            store(slots + write, result);
+        }
+        audio::output<topology>(result, x, delayed, effect);
+        store(samples, result);
     }
-    const Neighbours<N> read = neighbours<N, windowed>(slots, taps);
-    const Vec<float, N> delayed = blend<N>(read.earlier, read.later, taps.frac);
-    if constexpr (!audio::writesFirst(topology)) {
-        audio::lineInput<topology>(result, x, delayed, effect);
-        store(slots + write, result);
-    }
-    audio::output<topology>(result, x, delayed, effect);
-    store(samples, result);
 }
 
 /// What every group of a line set's run shares.
