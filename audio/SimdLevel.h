@@ -1,8 +1,7 @@
 #pragma once
 
-// The processor level the lane code runs at. The code itself, written once per algorithm and
-// compiled once per level, lives in audio/lanes/ (ForEachLevel.h picks it); nothing outside
-// audio/ names a level.
+// The processor level the lane code runs at. That code, written once and compiled once per level,
+// lives in audio/lanes/ (ForEachLevel.h picks it); nothing outside audio/ names a level.
 namespace orvane::audio {
 
 enum class SimdLevel { baseline, avx2, avx512 };
