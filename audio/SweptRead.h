@@ -90,9 +90,8 @@ struct LineSet {
 /// One piece: steps of the oscillator, each output lfo widened into a sweep of
 /// (lfo * width) * sampleRate slots, which every line of the set reads as sweptSample does,
 /// stepping its write pointer past the piece. Without lines, the oscillator alone steps.
-// [audio thread]
 using SweptPass = void(const SweptEffect& effect, LFO& oscillator, const LineSet& set,
-                       const SweptPiece& piece) noexcept;
+                       const SweptPiece& piece) noexcept;  // [audio thread]
 
 /// The pass of a topology at the processor level in force.
 SweptPass* sweptPass(Topology topology) noexcept;  // [any thread]

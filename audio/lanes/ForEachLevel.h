@@ -23,6 +23,7 @@ using Vec = typename VecOf<T, N>::type;
 
 }  // namespace orvane::lanes
 
+#define ORVANE_LEVEL_TOGGLE (ORVANE_LEVEL_BYTES == 32)
 #define ORVANE_LEVEL baseline  // x86-64's SSE2, or what any processor of another family has
 #define ORVANE_LEVEL_ATTR
 #define ORVANE_LEVEL_BYTES 16
@@ -32,7 +33,6 @@ using Vec = typename VecOf<T, N>::type;
 #undef ORVANE_LEVEL_BYTES
 
 #if defined(__x86_64__)
-#define ORVANE_LEVEL_TOGGLE
 #define ORVANE_LEVEL avx2
 #define ORVANE_LEVEL_ATTR [[gnu::target("avx2")]]
 #define ORVANE_LEVEL_BYTES 32
@@ -41,7 +41,6 @@ using Vec = typename VecOf<T, N>::type;
 #undef ORVANE_LEVEL_ATTR
 #undef ORVANE_LEVEL_BYTES
 
-#undef ORVANE_LEVEL_TOGGLE
 #define ORVANE_LEVEL avx512
 #define ORVANE_LEVEL_ATTR [[gnu::target("avx512f")]]
 #define ORVANE_LEVEL_BYTES 64
@@ -60,6 +59,7 @@ using Vec = typename VecOf<T, N>::type;
 #define ORVANE_LEVELS 1
 #endif
 #undef ORVANE_PER_LEVEL_FILE
+#undef ORVANE_LEVEL_TOGGLE
 
 namespace orvane::lanes {
 

@@ -1,5 +1,5 @@
 // The lane operations the compilers' vector types lack, for one level (see ForEachLevel.h).
-#if defined(ORVANE_AUDIO_LANES_LANES_INL_H) == defined(ORVANE_LEVEL_TOGGLE)
+#if defined(ORVANE_AUDIO_LANES_LANES_INL_H) == ORVANE_LEVEL_TOGGLE
 #ifdef ORVANE_AUDIO_LANES_LANES_INL_H
 #undef ORVANE_AUDIO_LANES_LANES_INL_H
 #else

@@ -1,7 +1,7 @@
 // The oscillator's loops over a piece, for one level (see ForEachLevel.h): plain loops the
 // compiler puts in that level's lanes, and the replica of sinf in lanes: the unfused form in
 // double precision, for angles in [0, replicaLimit), where both forms agree.
-#if defined(ORVANE_AUDIO_LANES_OSCILLATOR_INL_H) == defined(ORVANE_LEVEL_TOGGLE)
+#if defined(ORVANE_AUDIO_LANES_OSCILLATOR_INL_H) == ORVANE_LEVEL_TOGGLE
 #ifdef ORVANE_AUDIO_LANES_OSCILLATOR_INL_H
 #undef ORVANE_AUDIO_LANES_OSCILLATOR_INL_H
 #else

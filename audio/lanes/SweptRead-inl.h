@@ -2,7 +2,7 @@
 // in groups of lanes. A group leaves the output and the line as sweptSample leaves them sample
 // by sample. The ring position (tapsOf), the interpolation (neighbours, blend) and the
 // topology's order (throughLine) are each written once, for every width and for one lane.
-#if defined(ORVANE_AUDIO_LANES_SWEPT_READ_INL_H) == defined(ORVANE_LEVEL_TOGGLE)
+#if defined(ORVANE_AUDIO_LANES_SWEPT_READ_INL_H) == ORVANE_LEVEL_TOGGLE
 #ifdef ORVANE_AUDIO_LANES_SWEPT_READ_INL_H
 #undef ORVANE_AUDIO_LANES_SWEPT_READ_INL_H
 #else

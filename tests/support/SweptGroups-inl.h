@@ -1,7 +1,7 @@
 // The swept pass's groups at one level (see audio/lanes/ForEachLevel.h), driven with sweeps a
 // test chooses: a line's samples in groups of the level's widths, as sweptPass runs a line set
 // after its oscillator.
-#if defined(ORVANE_TESTS_SWEPT_GROUPS_INL_H) == defined(ORVANE_LEVEL_TOGGLE)
+#if defined(ORVANE_TESTS_SWEPT_GROUPS_INL_H) == ORVANE_LEVEL_TOGGLE
 #ifdef ORVANE_TESTS_SWEPT_GROUPS_INL_H
 #undef ORVANE_TESTS_SWEPT_GROUPS_INL_H
 #else
@@ -19,8 +19,8 @@ ORVANE_LEVEL_ATTR void groupOrMisfit(const Run& run, std::uint32_t at, int write
 
 /// count samples through line in place, the sweep given.
 template <Topology topology>
-ORVANE_LEVEL_ATTR void runInGroups(const audio::SweptEffect& effect, audio::CircularBuffer& line, float* samples, const float* sweep,
-                 std::uint32_t count) noexcept {
+ORVANE_LEVEL_ATTR void runInGroups(const audio::SweptEffect& effect, audio::CircularBuffer& line, float* samples,
+                                   const float* sweep, std::uint32_t count) noexcept {
     float* const rows[1] = {samples};
     const Run run{&line, rows, 1, line.getCapacity(), effect};
     int write = line.getWritePointer();
