@@ -118,7 +118,8 @@ template <Topology topology, int N, bool windowed>
 ORVANE_LEVEL_ATTR inline void throughLine(const audio::SweptEffect& effect, float* slots, int write, float* samples,
                                           const Taps<N>& taps) noexcept {
     if constexpr (!windowed && N > 4) {
-        const auto at = split(taps.earlier), frac = split(taps.frac);
+        const auto at = split(taps.earlier);
+        const auto frac = split(taps.frac);
         throughLine<topology, N / 2, false>(effect, slots, write, samples, {at.low, frac.low, true});
         throughLine<topology, N / 2, false>(effect, slots, write + N / 2, samples + N / 2, {at.high, frac.high, true});
     } else {
