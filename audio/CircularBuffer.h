@@ -64,17 +64,6 @@ public:
     float* slots() noexcept { return data; }              // [audio thread]
     const float* slots() const noexcept { return data; }  // [audio thread]
 
-    /// The interpolation itself, for a slot index in the ring and its weight: slot index
-    /// weighted by (1 - frac), the next slot by frac; the product frac * later in single
-    /// precision, the rest in double, rounded once.
-    // [audio thread]
-    float interpolateAt(int index, float frac) const noexcept {
-        const float later = data[index + 1 == capacity ? 0 : index + 1];
-        const float upper = frac * later;
-        return static_cast<float>(static_cast<double>(data[index]) * (1.0 - static_cast<double>(frac)) +
-                                  static_cast<double>(upper));
-    }
-
 private:
     int capacity;
     float* data;
@@ -83,6 +72,14 @@ private:
 
     // Reduces a position outside the ring to a slot in it and a weight, then interpolateAt.
     float interpolateAnywhere(float position) const noexcept;
+
+    // Slot index weighted by (1 - frac), the next slot by frac: the product frac * later in
+    // single precision, the rest in double, rounded once.
+    float interpolateAt(int index, float frac) const noexcept {
+        const float upper = frac * data[index + 1 == capacity ? 0 : index + 1];
+        return static_cast<float>(static_cast<double>(data[index]) * (1.0 - static_cast<double>(frac)) +
+                                  static_cast<double>(upper));
+    }
 
     int wrap(std::int64_t position) const noexcept {
         std::int64_t slot = (position + capacity) % capacity;

@@ -6,8 +6,8 @@
 
 #include "Sine.h"
 
-#define ORVANE_PER_LEVEL "audio/LFO-inl.h"
-#include "audio/ForEachLevel.h"
+#define ORVANE_PER_LEVEL_FILE "audio/lanes/Oscillator-inl.h"
+#include "audio/lanes/ForEachLevel.h"
 
 namespace orvane::audio {
 
@@ -106,7 +106,7 @@ void LFO::process(Target target, int sampleRate, float* output, unsigned int cou
 }
 
 void LFO::process(int sampleRate, float* output, unsigned int count) noexcept {
-    atSimdLevel([&](auto target) { process(target, sampleRate, output, count); });
+    lanes::inForce(ORVANE_PER_LEVEL(stepOscillator))(*this, sampleRate, output, count);
 }
 
 template void LFO::process(lanes::baseline::Target, int, float*, unsigned int) noexcept;

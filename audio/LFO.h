@@ -34,7 +34,7 @@ public:
     /// parameters unchanged: they are loaded once per piece of maxStepsAtOnce steps. The phases
     /// run first and the sines after, so that the sines go several at a time.
     void process(int sampleRate, float* output, unsigned int count) noexcept;  // [audio thread]
-    /// The same at the level of target, for a caller that picked it for its block (atSimdLevel).
+    /// The same at the level whose code calls it (audio/lanes/), which names it by its Target.
     template <typename Target>
     void process(Target target, int sampleRate, float* output, unsigned int count) noexcept;  // [audio thread]
 

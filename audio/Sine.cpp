@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdint>
 
-#define ORVANE_PER_LEVEL "audio/Sine-inl.h"
-#include "audio/ForEachLevel.h"
+#define ORVANE_PER_LEVEL_FILE "audio/lanes/Oscillator-inl.h"
+#include "audio/lanes/ForEachLevel.h"
 
 namespace orvane::audio {
 
@@ -54,7 +54,7 @@ bool libraryMatches(bool fused) noexcept {
 }  // namespace
 
 void sineInPlace(float* values, unsigned int count) noexcept {
-    atSimdLevel([&](auto target) { sineInPlace(target, values, count); });
+    lanes::inForce(ORVANE_PER_LEVEL(sineInPlace))(values, count);
 }
 
 // A function-local static, so that code running at load before this file's statics gets it too.

@@ -1,8 +1,11 @@
 #include "ChorusNode.h"
 
+#include "AtomicParameter.h"
+#include "DelayLineBank.h"
 #include "EffectParameters.h"
 #include "EffectSupport.h"
-#include "SweptLine.h"
+#include "SweepOscillators.h"
+#include "SweptBlock.h"
 
 namespace orvane::extensions::audioeffects {
 
@@ -18,24 +21,6 @@ public:
     const float wetMix = 0.8f;
     static constexpr float baseDelay = 1002.0f;
 };
-
-namespace {
-
-// Only the dry input enters the line; the output adds the delayed copy.
-struct ChorusWiring {
-    static constexpr bool writesFirst = false;
-    float wetMix;
-    template <typename T>
-    void lineInput(T& into, const T& x, const T&) const noexcept {
-        into = x;
-    }
-    template <typename T>
-    void output(T& into, const T& x, const T& delayed) const noexcept {
-        into = delayed * wetMix + x;
-    }
-};
-
-}  // namespace
 
 ChorusNode::ChorusNode(unsigned int numberOfChannels) : internals(std::make_unique<Internals>(numberOfChannels)) {}
 
@@ -58,8 +43,7 @@ bool ChorusNode::setBusFormat(AudioBusFormat& inputFormat, AudioBusFormat& outpu
 
 bool ChorusNode::process(AudioBus& inputBus, AudioBus& outputBus) {
     Internals& state = *internals;
-    return processChannelSweeps(inputBus, outputBus, state.delayLines, state.oscillators, state.isEnabled,
-                                state.sweepWidth, Internals::baseDelay, ChorusWiring{state.wetMix});
+    return processSweptBlock(inputBus, outputBus, state, {audio::Topology::chorus, Internals::baseDelay, state.wetMix});
 }
 
 }  // namespace orvane::extensions::audioeffects

@@ -1,8 +1,11 @@
 #include "FlangerNode.h"
 
+#include "AtomicParameter.h"
+#include "DelayLineBank.h"
 #include "EffectParameters.h"
 #include "EffectSupport.h"
-#include "SweptLine.h"
+#include "SweepOscillators.h"
+#include "SweptBlock.h"
 
 namespace orvane::extensions::audioeffects {
 
@@ -19,25 +22,6 @@ public:
     const float feedbackLevel = 0.6f;
     static constexpr float baseDelay = 2.0f;
 };
-
-namespace {
-
-// The delayed signal is fed back into the line and added to the dry input.
-struct FlangerWiring {
-    static constexpr bool writesFirst = false;
-    float wetMix;
-    float feedbackLevel;
-    template <typename T>
-    void lineInput(T& into, const T& x, const T& delayed) const noexcept {
-        into = feedbackLevel * delayed + x;
-    }
-    template <typename T>
-    void output(T& into, const T& x, const T& delayed) const noexcept {
-        into = delayed * wetMix + x;
-    }
-};
-
-}  // namespace
 
 FlangerNode::FlangerNode(unsigned int numberOfChannels) : internals(std::make_unique<Internals>(numberOfChannels)) {}
 
@@ -60,9 +44,8 @@ bool FlangerNode::setBusFormat(AudioBusFormat& inputFormat, AudioBusFormat& outp
 
 bool FlangerNode::process(AudioBus& inputBus, AudioBus& outputBus) {
     Internals& state = *internals;
-    return processChannelSweeps(inputBus, outputBus, state.delayLines, state.oscillators, state.isEnabled,
-                                state.sweepWidth, Internals::baseDelay,
-                                FlangerWiring{state.wetMix, state.feedbackLevel});
+    return processSweptBlock(inputBus, outputBus, state,
+                             {audio::Topology::flanger, Internals::baseDelay, state.wetMix, state.feedbackLevel});
 }
 
 }  // namespace orvane::extensions::audioeffects

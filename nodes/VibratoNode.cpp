@@ -1,7 +1,11 @@
 #include "VibratoNode.h"
 
+#include "AtomicParameter.h"
+#include "DelayLineBank.h"
 #include "EffectParameters.h"
-#include "SweptLine.h"
+#include "EffectSupport.h"
+#include "SweptBlock.h"
+#include "audio/LFO.h"
 
 namespace orvane::extensions::audioeffects {
 
@@ -19,23 +23,6 @@ public:
     AtomicParameter<float> sweepWidth{defaultOf<float>(vibratoParameters, "sweepWidth")};
     static constexpr float baseDelay = 1.0f;
 };
-
-namespace {
-
-// The sample enters the line before the read; the output is the delayed signal alone.
-struct VibratoWiring {
-    static constexpr bool writesFirst = true;
-    template <typename T>
-    void lineInput(T& into, const T& x, const T&) const noexcept {
-        into = x;
-    }
-    template <typename T>
-    void output(T& into, const T&, const T& delayed) const noexcept {
-        into = delayed;
-    }
-};
-
-}  // namespace
 
 VibratoNode::VibratoNode(unsigned int numberOfChannels) : internals(std::make_unique<Internals>(numberOfChannels)) {}
 
@@ -57,17 +44,8 @@ bool VibratoNode::setBusFormat(AudioBusFormat& inputFormat, AudioBusFormat& outp
 }
 
 bool VibratoNode::process(AudioBus& inputBus, AudioBus& outputBus) {
-    // The shared oscillator runs a piece ahead, then every channel's line consumes the same
-    // sweep; the sweep runs on through blocks without channels.
     Internals& state = *internals;
-    return processSweptBlock(inputBus, outputBus, state.delayLines, state.isEnabled, state.sweepWidth,
-                             [&](auto target, const SweptPiece& piece) {
-                                 float lfo[maxSweptRun], sweep[maxSweptRun];
-                                 state.oscillator.process(target, static_cast<int>(piece.sampleRate), lfo, piece.steps);
-                                 widenSweep(lfo, sweep, piece.steps, piece.width, piece.sampleRate);
-                                 runSharedSweep(target, state.delayLines.data(), piece.channels, piece.output,
-                                                piece.start, sweep, piece.steps, Internals::baseDelay, VibratoWiring{});
-                             });
+    return processSweptBlock(inputBus, outputBus, state, {audio::Topology::vibrato, Internals::baseDelay});
 }
 
 }  // namespace orvane::extensions::audioeffects

@@ -22,8 +22,10 @@
 #include "audio/LFO.h"
 #include "audio/SimdLevel.h"
 #include "audio/SweptRead.h"
-#include "nodes/SweptLine.h"
 #include "support/NodeTesting.h"
+
+#define ORVANE_PER_LEVEL_FILE "support/SweptGroups-inl.h"
+#include "audio/lanes/ForEachLevel.h"
 
 namespace orvane::audio {
 namespace {
@@ -67,6 +69,19 @@ TEST(SimdLevelTest, TheEnvironmentCapsTheLevel) {
                             : name == "avx2"   ? SimdLevel::avx2
                                                : SimdLevel::avx512;
     EXPECT_EQ(simdLevel(), std::min(named, processor)) << name;
+}
+
+// Every level is exact, so only the code's own answer shows which level ran (on a processor
+// without AVX-512, running its code in place of the level in force would fault).
+TEST(SimdLevelTest, TheDispatcherRunsTheLevelInForce) {
+    const SimdLevel* const perLevel[] = ORVANE_PER_LEVEL(level);
+    EXPECT_EQ(*lanes::inForce(perLevel), simdLevel());
+    for (const Topology topology : {Topology::chorus, Topology::flanger, Topology::vibrato}) {
+        SweptPass* const passes[3][lanes::levels] = {ORVANE_PER_LEVEL(sweptPass<Topology::chorus>),
+                                                     ORVANE_PER_LEVEL(sweptPass<Topology::flanger>),
+                                                     ORVANE_PER_LEVEL(sweptPass<Topology::vibrato>)};
+        EXPECT_EQ(sweptPass(topology), passes[static_cast<int>(topology)][static_cast<int>(simdLevel())]);
+    }
 }
 
 // ---------------------------------------------------------------------------------------
@@ -268,62 +283,41 @@ TEST(SweptReadTest, MatchesFmodfAndThePlainInterpolation) {
 }
 
 // The two orders a line pass can take: read, then write with feedback; or write, then read.
-struct FeedbackWiring {
-    static constexpr bool writesFirst = false;
-    template <typename T>
-    void lineInput(T& into, const T& x, const T& delayed) const noexcept {
-        into = 0.6f * delayed + x;
-    }
-    template <typename T>
-    void output(T& into, const T& x, const T& delayed) const noexcept {
-        into = delayed * 0.8f + x;
-    }
-};
-struct WritesFirstWiring {
-    static constexpr bool writesFirst = true;
-    template <typename T>
-    void lineInput(T& into, const T& x, const T&) const noexcept {
-        into = x;
-    }
-    template <typename T>
-    void output(T& into, const T&, const T& delayed) const noexcept {
-        into = delayed;
-    }
-};
+const SweptEffect flanger{Topology::flanger, 2.0f, 0.8f, 0.6f};
+const SweptEffect vibrato{Topology::vibrato, 1.0f};
 
-// A line's run of samples through the lane path of the level in force.
-template <typename Wiring>
-void runAlone(CircularBuffer& line, float* samples, const std::vector<float>& sweeps, const Wiring& wiring,
-              float baseDelay) {
-    float* const channel[1] = {samples};
-    atSimdLevel([&](auto target) {
-        extensions::audioeffects::runSweptLines(target, SweptLines{&line, channel, 1}, sweeps.data(),
-                                                static_cast<std::uint32_t>(sweeps.size()), baseDelay, wiring);
-    });
+// A line's run of samples through the groups of the level in force, the sweep given.
+template <Topology topology>
+void runInGroups(CircularBuffer& line, float* samples, const std::vector<float>& sweeps, SweptEffect effect) {
+    void (*const perLevel[])(const SweptEffect&, CircularBuffer&, float*, const float*, std::uint32_t) noexcept =
+        ORVANE_PER_LEVEL(runInGroups<topology>);
+    lanes::inForce(perLevel)(effect, line, samples, sweeps.data(), static_cast<std::uint32_t>(sweeps.size()));
 }
 
 // A run through the group paths leaves the output and the line exactly as sample-by-sample
 // processing does, for delays (sweep + base delay) on both sides of where groups of sixteen,
-// eight or four may read their own writes (where they go lane by lane), and near the ring's
-// length; and for groups whose reads span up to the 16 or 32 slots of a window and beyond it,
-// behind their first lane, or up to the ring's end.
-template <typename Wiring>
-void expectRunsMatchSampleBySample() {
-    const auto size = static_cast<float>(48000);
+// eight or four may read their own writes (where they go lane by lane, or as halves), and near
+// the ring's length; and for groups whose reads span up to the 16 or 32 slots of a window and
+// beyond it, behind their first lane, or up to the ring's end.
+template <Topology topology>
+void expectRunsMatchSampleBySample(SweptEffect effect) {
+    constexpr int capacity = 4096;
+    const auto size = static_cast<float>(capacity);
     std::vector<float> delays;
-    for (float edge :
-         {0.0f,  0.5f,  1.0f,  2.0f,  3.0f,         4.0f,         5.0f,        8.0f,        8.5f,        9.0f,
-          16.0f, 16.5f, 17.0f, 40.0f, size - 16.5f, size - 16.0f, size - 8.5f, size - 8.0f, size - 7.5f, size - 0.5f})
+    for (float edge : {0.0f,         0.5f,         1.0f,        2.0f,        3.0f,        4.0f,       5.0f,  8.0f,
+                       8.5f,         9.0f,         10.0f,       11.0f,       16.0f,       16.5f,      17.0f, 40.0f,
+                       size - 16.5f, size - 16.0f, size - 8.5f, size - 8.0f, size - 7.5f, size - 0.5f})
         for (float step : {-0.02f, -0.01f, 0.0f, 0.01f, 0.02f}) delays.push_back(edge + step);
     const std::vector<float> input = testing::noise(1, 256, 9)[0];
-    const CircularBuffer start = noiseRing(48000, 4);
-    CircularBuffer fast(48000), plain(48000);
+    const CircularBuffer start = noiseRing(capacity, 4);
+    CircularBuffer fast(capacity), plain(capacity);
     for (const float baseDelay : {1.0f, 2.0f, 1002.0f})
-        for (const int first : {0, 100, 47940, 47990})
+        for (const int first : {0, 100, capacity - 60, capacity - 10})
             for (const float delay : delays)
                 for (const float spread : {0.0f, 0.3f, -0.3f, -7.0f, -8.0f, -15.0f, -16.0f, 2.0f, nan, inf}) {
                     SCOPED_TRACE(::testing::Message() << "delay " << delay << " spread " << spread << " base "
                                                       << baseDelay << " from " << first);
+                    effect.baseDelay = baseDelay;
                     std::vector<float> sweeps(input.size());
                     // One lane per group of sixteen moves, each lane in turn (by -7 and -8, or -15
                     // and -16 slots, the last lane's later slot ends a window of eight or sixteen
@@ -341,58 +335,112 @@ void expectRunsMatchSampleBySample() {
                                                          : (delay - baseDelay) + (moves ? spread : 0.0f);
                     }
                     for (CircularBuffer* ring : {&fast, &plain}) {
-                        std::memcpy(ring->slots(), start.slots(), 48000 * sizeof(float));
+                        std::memcpy(ring->slots(), start.slots(), capacity * sizeof(float));
                         ring->setWritePointer(first);
                     }
                     std::vector<float> fastOut = input, plainOut = input;
-                    runAlone(fast, fastOut.data(), sweeps, Wiring{}, baseDelay);
+                    runInGroups<topology>(fast, fastOut.data(), sweeps, effect);
                     for (std::size_t i = 0; i < sweeps.size(); ++i) {
                         plainOut[i] =
-                            sweptSample(plain, plain.getWritePointer(), plainOut[i], sweeps[i], baseDelay, Wiring{});
+                            sweptSample<topology>(plain, plain.getWritePointer(), plainOut[i], sweeps[i], effect);
                         plain.stepWritePointer(1);
                     }
                     for (std::size_t i = 0; i < sweeps.size(); ++i)
                         ASSERT_TRUE(sameFloat(fastOut[i], plainOut[i])) << "sample " << i;
                     ASSERT_EQ(fast.getWritePointer(), plain.getWritePointer());
-                    ASSERT_EQ(std::memcmp(fast.slots(), plain.slots(), 48000 * sizeof(float)), 0);
+                    ASSERT_EQ(std::memcmp(fast.slots(), plain.slots(), capacity * sizeof(float)), 0);
                 }
 }
 
 TEST(SweptReadTest, GroupedRunsMatchSampleBySampleAtTheirDelayLimits) {
-    expectRunsMatchSampleBySample<FeedbackWiring>();
-    expectRunsMatchSampleBySample<WritesFirstWiring>();
+    expectRunsMatchSampleBySample<Topology::flanger>(flanger);
+    expectRunsMatchSampleBySample<Topology::vibrato>(vibrato);
 }
 
-// Lines that take one sweep run together only while they share a write pointer; each ends
-// as if run alone.
-TEST(SweptReadTest, SharedSweepRunsEachLineAsAlone) {
-    constexpr std::uint32_t channels = 11;  // more than go together at once
-    const std::vector<float> sweeps = testing::noise(1, 300, 5, 40.0f)[0];
-    std::vector<CircularBuffer> together, alone;
-    for (std::uint32_t c = 0; c < channels; ++c) {
-        together.emplace_back(48000);
-        alone.emplace_back(48000);
+// An oscillator swinging over [0, 1] at rate, and the sweep it gives one sample after another.
+struct Sweeping {
+    LFO oscillator;
+    ModelOscillator model;
+    explicit Sweeping(float frequency) {
+        oscillator.setFrequency(model.frequency = frequency);
+        oscillator.setAmplitude(model.amplitude = 0.5f);
+        oscillator.setOffset(model.offset = 0.5f);
     }
-    AudioBuffer<float> shared(channels, 300);
-    testing::Channels input = testing::noise(channels, 300, 6);
-    for (std::uint32_t c = 0; c < channels; ++c) {
-        const int pointer = c == 4 ? 47900 : 100;  // one line apart from the others
-        together[c].setWritePointer(pointer);
-        alone[c].setWritePointer(pointer);
-        std::memcpy(together[c].slots(), noiseRing(48000, c).slots(), 48000 * sizeof(float));
-        std::memcpy(alone[c].slots(), together[c].slots(), 48000 * sizeof(float));
-        std::copy(input[c].begin(), input[c].end(), shared.getChannelData(c));
+    float sweep(float width, std::uint32_t sampleRate) {
+        return (model.step(static_cast<int>(sampleRate)) * width) * static_cast<float>(sampleRate);
     }
-    atSimdLevel([&](auto target) {
-        extensions::audioeffects::runSharedSweep(target, together.data(), channels, shared, 0, sweeps.data(), 300, 1.0f,
-                                                 WritesFirstWiring{});
-    });
-    for (std::uint32_t c = 0; c < channels; ++c) runAlone(alone[c], input[c].data(), sweeps, WritesFirstWiring{}, 1.0f);
+};
+
+// Through the door, lines that take one sweep run together only while they share a write
+// pointer, pieces run on across the ring's end, and each line ends as sweptSample leaves it.
+TEST(SweptReadTest, APassLeavesEveryLineAsSampleBySample) {
+    constexpr std::uint32_t channels = 11, frames = 300, sampleRate = 48000;  // more lines than go together at once
+    const float width = 0.004f;
+    std::vector<CircularBuffer> lines, plain;
+    AudioBuffer<float> block(channels, frames);
+    testing::Channels expected = testing::noise(channels, frames, 6);
     for (std::uint32_t c = 0; c < channels; ++c) {
-        EXPECT_EQ(together[c].getWritePointer(), alone[c].getWritePointer()) << c;
-        EXPECT_EQ(std::memcmp(shared.getChannelData(c), input[c].data(), 300 * sizeof(float)), 0) << c;
-        EXPECT_EQ(std::memcmp(together[c].slots(), alone[c].slots(), 48000 * sizeof(float)), 0) << c;
+        lines.push_back(noiseRing(2048, c));
+        plain.push_back(noiseRing(2048, c));
+        const int pointer = c == 4 ? 1900 : 1800;  // one line apart from the others; all wrap
+        lines[c].setWritePointer(pointer);
+        plain[c].setWritePointer(pointer);
+        std::copy(expected[c].begin(), expected[c].end(), block.getChannelData(c));
     }
+    Sweeping shared(40.0f), reference(40.0f);
+    for (std::uint32_t start = 0; start < frames; start += maxSweptPiece) {
+        const std::uint32_t steps = std::min(frames - start, maxSweptPiece);
+        sweptPass(Topology::vibrato)(vibrato, shared.oscillator, {lines.data(), 0, channels},
+                                     {block, start, steps, sampleRate, width});
+    }
+    for (std::uint32_t f = 0; f < frames; ++f) {
+        const float sweep = reference.sweep(width, sampleRate);
+        for (std::uint32_t c = 0; c < channels; ++c) {
+            expected[c][f] =
+                sweptSample<Topology::vibrato>(plain[c], plain[c].getWritePointer(), expected[c][f], sweep, vibrato);
+            plain[c].stepWritePointer(1);
+        }
+    }
+    for (std::uint32_t c = 0; c < channels; ++c) {
+        EXPECT_EQ(lines[c].getWritePointer(), plain[c].getWritePointer()) << c;
+        EXPECT_EQ(std::memcmp(block.getChannelData(c), expected[c].data(), frames * sizeof(float)), 0) << c;
+        EXPECT_EQ(std::memcmp(lines[c].slots(), plain[c].slots(), 2048 * sizeof(float)), 0) << c;
+    }
+    EXPECT_EQ(bitsOf(shared.oscillator.getPhase()), bitsOf(reference.model.phase));
+}
+
+// The AVX-512 windows, where the processor has them: groups whose reads lie within 2 N slots
+// pick them from registers, and equal sample-by-sample processing.
+TEST(SweptReadTest, WindowedGroupsMatchSampleBySample) {
+#if defined(__x86_64__)
+    if (!__builtin_cpu_supports("avx512f"))
+        GTEST_SKIP() << "this processor has no AVX-512: the window paths cannot run";
+    constexpr int capacity = 4096;
+    const CircularBuffer start = noiseRing(capacity, 8);
+    for (const float delay : {20.0f, 40.5f, 200.25f}) {
+        std::vector<float> sweeps(512);
+        for (std::size_t i = 0; i < sweeps.size(); ++i) sweeps[i] = delay + 0.003f * static_cast<float>(i % 97);
+        ASSERT_TRUE(lanes::avx512::readsFromWindow(100, sweeps.data(), 2.0f, capacity))
+            << "delay " << delay << ": the groups would not read from windows";
+        CircularBuffer fast(capacity), plain(capacity);
+        std::memcpy(fast.slots(), start.slots(), capacity * sizeof(float));
+        std::memcpy(plain.slots(), start.slots(), capacity * sizeof(float));
+        fast.setWritePointer(100);
+        plain.setWritePointer(100);
+        std::vector<float> fastOut = testing::noise(1, sweeps.size(), 3)[0], plainOut = fastOut;
+        lanes::avx512::runInGroups<Topology::flanger>(flanger, fast, fastOut.data(), sweeps.data(),
+                                                      static_cast<std::uint32_t>(sweeps.size()));
+        for (std::size_t i = 0; i < sweeps.size(); ++i) {
+            plainOut[i] =
+                sweptSample<Topology::flanger>(plain, plain.getWritePointer(), plainOut[i], sweeps[i], flanger);
+            plain.stepWritePointer(1);
+        }
+        for (std::size_t i = 0; i < sweeps.size(); ++i) ASSERT_TRUE(sameFloat(fastOut[i], plainOut[i])) << i;
+        EXPECT_EQ(std::memcmp(fast.slots(), plain.slots(), capacity * sizeof(float)), 0);
+    }
+#else
+    GTEST_SKIP() << "not an x86-64 processor: there is no AVX-512 window path";
+#endif
 }
 
 }  // namespace

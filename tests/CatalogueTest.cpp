@@ -15,6 +15,7 @@
 #include "metadata/NodeTypeInfo.h"
 #include "nodes/ChorusNode.h"
 #include "nodes/DelayNode.h"
+#include "nodes/EffectParameters.h"
 #include "nodes/FlangerNode.h"
 #include "nodes/PingPongDelayNode.h"
 #include "nodes/VibratoNode.h"
@@ -86,6 +87,48 @@ TEST(AudioEffectsNodeFactoryTest, OffersTheFiveRecordsInOrder) {
         EXPECT_EQ(created.error(), "Unknown node type '" + name +
                                        "'; known types: AudioEffects.Delay, AudioEffects.PingPongDelay, "
                                        "AudioEffects.Vibrato, AudioEffects.Flanger, AudioEffects.Chorus");
+    }
+}
+
+// What every front end offers of each parameter: kind, unit, default and range. A switch
+// takes 0 and 1 only.
+TEST(EffectParametersTest, EveryParameterHasItsKindUnitDefaultAndRange) {
+    using enum ParameterKind;
+    using enum ParameterUnit;
+    struct Row {
+        const char* name;
+        ParameterKind kind;
+        ParameterUnit unit;
+        float defaultValue, minimum, maximum;
+    };
+    const std::vector<Row> delays = {{"enabled", Boolean, None, 1, 0, 1},
+                                     {"delayMs", Int, Milliseconds, 200, 1, 1000},
+                                     {"dryMix", Float, Gain, 0.7f, 0, 1},
+                                     {"wetMix", Float, Gain, 0.3f, 0, 1},
+                                     {"feedbackLevel", Float, Gain, 0.2f, 0, 0.99f}};
+    const auto sweeps = [](float width, float widthMaximum, float frequency, float frequencyMaximum) {
+        return std::vector<Row>{{"enabled", Boolean, None, 1, 0, 1},
+                                {"sweepWidth", Float, Seconds, width, 0, widthMaximum},
+                                {"frequency", Float, Hertz, frequency, 0, frequencyMaximum}};
+    };
+    const std::vector<Row> expected[] = {delays, delays, sweeps(0.01f, 0.05f, 4, 20), sweeps(0.005f, 0.02f, 0.4f, 10),
+                                         sweeps(0.025f, 0.1f, 0.2f, 10)};
+    ASSERT_EQ(effectDescriptions.size(), std::size(expected));
+    for (std::size_t e = 0; e < effectDescriptions.size(); ++e) {
+        const EffectDescription& effect = effectDescriptions[e];
+        EXPECT_EQ(effect.type, catalogue[e].type);
+        ASSERT_EQ(effect.parameters.size(), expected[e].size()) << effect.type;
+        for (std::size_t p = 0; p < expected[e].size(); ++p) {
+            const EffectParameter& parameter = effect.parameters[p];
+            const Row& row = expected[e][p];
+            SCOPED_TRACE(std::string(effect.type) + "." + row.name);
+            EXPECT_EQ(parameter.name, row.name);
+            EXPECT_EQ(parameter.kind, row.kind);
+            EXPECT_EQ(parameter.unit, row.unit);
+            EXPECT_EQ(parameter.defaultValue, row.defaultValue);
+            EXPECT_EQ(parameter.minimum, row.minimum);
+            EXPECT_EQ(parameter.maximum, row.maximum);
+        }
     }
 }
 

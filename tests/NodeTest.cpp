@@ -323,6 +323,9 @@ const FormatRow formatRows[] = {
     {EffectType::Flanger, 1, {48000, 2, 256}, {48000, 2, 128}, false, {48000, 2, 256}},
     {EffectType::Vibrato, 1, {96000, 2, 128}, {96000, 2, 128}, true, {96000, 2, 128}},
     {EffectType::Vibrato, 2, {44100, 4, 512}, {0, 0, 0}, false, {44100, 4, 512}},
+    {EffectType::Vibrato, 4, {48000, 3, 256}, {48000, 3, 256}, false, {48000, 3, 256}},
+    {EffectType::Chorus, 4, {48000, 3, 256}, {48000, 3, 256}, false, {48000, 3, 256}},
+    {EffectType::Delay, 4, {48000, 3, 256}, {48000, 3, 256}, true, {48000, 3, 256}},
 };
 
 TEST(BusFormats, AreMatchedThenCheckedForChannels) {

@@ -1,4 +1,12 @@
 // The lane operations the compilers' vector types lack, for one level (see ForEachLevel.h).
+#if defined(ORVANE_AUDIO_LANES_LANES_INL_H) == ORVANE_LEVEL_TOGGLE
+#ifdef ORVANE_AUDIO_LANES_LANES_INL_H
+#undef ORVANE_AUDIO_LANES_LANES_INL_H
+#else
+#define ORVANE_AUDIO_LANES_LANES_INL_H
+#endif
+
+#include <cstdint>
 #include <cstring>
 #include <type_traits>
 #include <utility>
@@ -8,6 +16,10 @@
 #endif
 
 namespace orvane::lanes::ORVANE_LEVEL {
+
+/// The level this code is compiled for, and a type that names it where a template needs one.
+inline constexpr audio::SimdLevel level = audio::SimdLevel::ORVANE_LEVEL;
+struct Target {};
 
 template <int N>
 ORVANE_LEVEL_ATTR inline Vec<float, N> load(const float* from) noexcept {
@@ -153,3 +165,5 @@ ORVANE_LEVEL_ATTR inline To promote(From lanes) noexcept {
 #endif
 
 }  // namespace orvane::lanes::ORVANE_LEVEL
+
+#endif  // per-level toggle guard
