@@ -21,14 +21,18 @@ constexpr std::uint32_t rate = 48000;
 const float nan = std::numeric_limits<float>::quiet_NaN();
 const float inf = std::numeric_limits<float>::infinity();
 
+// The plugin's effect as the test harness names it.
+testing::EffectType effectOf(const lv2::PluginKind& kind) {
+    return *std::find_if(std::begin(testing::allEffectTypes), std::end(testing::allEffectTypes),
+                         [&kind](testing::EffectType each) { return testing::effectName(each) == kind.effect; });
+}
+
 // The node of the plugin's effect and channel count, given the first settings for the
 // first `split` frames and the second for the rest.
 Channels reference(const std::string& label, const Settings& first, const Settings& second, const Channels& signal,
                    std::size_t split) {
     const lv2::PluginKind& kind = pluginType(label).kind;
-    const auto type =
-        *std::find_if(std::begin(testing::allEffectTypes), std::end(testing::allEffectTypes),
-                      [&kind](testing::EffectType each) { return testing::effectName(each) == kind.effect; });
+    const testing::EffectType type = effectOf(kind);
     auto node = testing::makeEffect(type, kind.channels);
     AudioBusFormat input{rate, kind.channels, 512}, output{};
     EXPECT_TRUE(node->setBusFormat(input, output));
@@ -141,10 +145,7 @@ TEST_P(Lv2PluginTest, ActivateForgetsEverythingBefore) {
 TEST_P(Lv2PluginTest, SwitchingOffAndOnDoesNotClick) {
     const std::string label = GetParam();
     const lv2::PluginKind& kind = pluginType(label).kind;
-    const auto effect =
-        *std::find_if(std::begin(testing::allEffectTypes), std::end(testing::allEffectTypes),
-                      [&kind](testing::EffectType each) { return testing::effectName(each) == kind.effect; });
-    auto node = testing::makeEffect(effect, kind.channels);
+    auto node = testing::makeEffect(effectOf(kind), kind.channels);
     AudioBusFormat format{rate, kind.channels, 256}, agreed{};
     ASSERT_TRUE(node->setBusFormat(format, agreed));
     PluginInstance plugin(label, rate, 256);
