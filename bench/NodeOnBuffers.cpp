@@ -55,7 +55,8 @@ int wholeArgument(int argc, char** argv, int index, int fallback) {
     char* end = nullptr;
     const long value = std::strtol(argv[index], &end, 10);
     if (*end != '\0' || value < 1 || value > 65536) {
-        std::fprintf(stderr, "usage: %s [seconds=60] [repetitions=5] [block_size=512] [EFFECT]: whole numbers from 1 "
+        std::fprintf(stderr,
+                     "usage: %s [seconds=60] [repetitions=5] [block_size=512] [EFFECT]: whole numbers from 1 "
                      "to 65536, and an effect's name to time only it\n",
                      argv[0]);
         std::exit(2);
@@ -93,9 +94,7 @@ int main(int argc, char** argv) {
             render::OfflineRender renderer(chain, {channels, sampleRate, blockSize, 0.0, true, frames});
             const float* const inputs[] = {input.data(), input.data() + frames};
             float* outputs[] = {output.data(), output.data() + frames};
-            const std::size_t written = renderer.push(inputs, frames, outputs);
-            for (float*& row : outputs) row += written;
-            renderer.finish(outputs, frames - written);
+            renderer.renderAll(inputs, frames, outputs);
             if (repetition > 0) times.push_back(cpuSeconds() - start);
         }
         // Keeps the output alive: the copies out cannot be left out.

@@ -198,6 +198,7 @@ OfflineRender::OfflineRender(std::span<OfflineEffect* const> chain, const Render
         // Everything is accepted: what processing needs is allocated now.
         block = AudioBuffer<float>(channels, blockSize, rate);
         gathered.assign(std::size_t{channels} * blockSize, 0.0f);
+        rows.assign(channels, nullptr);
         for (OfflineEffect* effect : effects) {
             if (settings.reset || effect->channels == 0) {
                 effect->nodes.clear();
@@ -295,6 +296,14 @@ std::size_t OfflineRender::push(const float* const* input, std::size_t frames, f
         std::copy_n(input[c] + taken, rest, gathered.data() + std::size_t{c} * blockSize);
     gatheredFrames = rest;
     return written;
+}
+
+void OfflineRender::renderAll(const float* const* input, std::size_t frames, float* const* output) {
+    const std::size_t total = frames + tailLeft;
+    for (std::size_t written = push(input, frames, output), more = 1; written < total && more; written += more) {
+        for (std::uint32_t c = 0; c < channels; ++c) rows[c] = output[c] + written;
+        more = finish(rows.data(), total - written);
+    }
 }
 
 std::size_t OfflineRender::finish(float* const* output, std::size_t capacity) {

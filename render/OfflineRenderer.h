@@ -24,12 +24,12 @@ using extensions::audioeffects::EffectDescription;
 using extensions::audioeffects::effectDescriptions;
 using extensions::audioeffects::EffectParameter;
 using extensions::audioeffects::EffectPreset;
-using extensions::audioeffects::findPreset;
-using extensions::audioeffects::presetsOf;
 using extensions::audioeffects::findEffect;
+using extensions::audioeffects::findPreset;
 using extensions::audioeffects::ParameterKind;
 using extensions::audioeffects::ParameterUnit;
 using extensions::audioeffects::ParameterValue;
+using extensions::audioeffects::presetsOf;
 
 inline constexpr std::uint64_t maxChannels = 64;
 inline constexpr std::uint64_t maxSampleRate = 384000;
@@ -163,6 +163,9 @@ public:
     /// frames a call (at least the next block's length). Returns how many; 0 when all are written.
     std::size_t finish(float* const* output, std::size_t capacity);
 
+    /// The whole signal at once: push, then finish. output's rows hold frames + tailFrames().
+    void renderAll(const float* const* input, std::size_t frames, float* const* output);
+
 private:
     /// Runs the chain over the first length frames of block, in place.
     void processBlock(std::uint32_t length);
@@ -178,6 +181,7 @@ private:
     AudioBuffer<float> block;     // the block the chain runs on, in place
     std::vector<float> gathered;  // input of a block that spans pieces: channels x blockSize
     std::uint32_t gatheredFrames = 0;
+    std::vector<float*> rows;  // renderAll's place in each output row
 };
 
 }  // namespace orvane::render

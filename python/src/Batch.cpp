@@ -123,12 +123,7 @@ py::array processBatch(const std::vector<Effect*>& chain, bool single, const py:
                     inputs[c] = in + (item * channels + c) * frames;
                     outputs[c] = result + (item * channels + c) * total;
                 }
-                std::size_t written = renderer.push(inputs.data(), frames, outputs.data());
-                for (auto& row : outputs) row += written;
-                while (const std::size_t more = renderer.finish(outputs.data(), total - written)) {
-                    written += more;
-                    for (auto& row : outputs) row += more;
-                }
+                renderer.renderAll(inputs.data(), frames, outputs.data());
             }
         } catch (...) {
             failures[worker] = std::current_exception();

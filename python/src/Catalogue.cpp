@@ -52,8 +52,8 @@ py::list catalogue() {
                 py::dict augment;
                 augment["min"] = toPython(parameter.fromNumber(range.minimum));
                 augment["max"] = toPython(parameter.fromNumber(range.maximum));
-                augment["scale"] = range.scale == extensions::audioeffects::AugmentRange::Scale::Logarithmic ? "log"
-                                                                                                            : "linear";
+                augment["scale"] =
+                    range.scale == extensions::audioeffects::AugmentRange::Scale::Logarithmic ? "log" : "linear";
                 entry["augment"] = augment;
             }
             parameters.append(entry);

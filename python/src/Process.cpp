@@ -192,12 +192,7 @@ py::array processChain(const std::vector<Effect*>& chain, const py::handle& x, c
     }
     {
         py::gil_scoped_release released;
-        std::size_t written = renderer->push(inputs.data(), frames, outputs.data());
-        for (auto& row : outputs) row += written;
-        while (const std::size_t more = renderer->finish(outputs.data(), total - written)) {
-            written += more;
-            for (auto& row : outputs) row += more;
-        }
+        renderer->renderAll(inputs.data(), frames, outputs.data());
     }
     renderer.reset();  // the claims and the automated parameters, with the GIL held again
     if (given) return output;

@@ -120,9 +120,7 @@ TEST(Lv2PresetTest, LilvRestoresEveryPresetOfTheTableInsideThePortsRanges) {
             std::vector<float*> out;
             for (std::size_t c = 0; c < signal.size(); ++c)
                 in.push_back(signal[c].data()), out.push_back(fromRenderer[c].data());
-            const std::size_t written = renderer.push(in.data(), signal[0].size(), out.data());
-            for (float*& row : out) row += written;
-            renderer.finish(out.data(), signal[0].size() - written);
+            renderer.renderAll(in.data(), signal[0].size(), out.data());
             EXPECT_TRUE(testing::sameBits(fromLv2, fromRenderer)) << preset.label;
         }
         lilv_node_free(uri);
