@@ -1,11 +1,11 @@
 #include "Effects.h"
 
-#include <charconv>
 #include <limits>
 
 #include "StrictNumber.h"
 #include "Tool.h"
 #include "host/ExtensionManager.h"
+#include "render/OfflineRenderer.h"
 
 namespace orvane::tools {
 
@@ -39,8 +39,7 @@ std::string joined(const std::vector<std::string>& items, const char* last) {
 std::string formatValue(const ParameterValue& value) {
     if (const bool* flag = std::get_if<bool>(&value)) return *flag ? "true" : "false";
     if (const unsigned int* whole = std::get_if<unsigned int>(&value)) return std::to_string(*whole);
-    char text[64];
-    return std::string(text, std::to_chars(text, text + sizeof text, std::get<float>(value)).ptr);
+    return render::shortest(std::get<float>(value));
 }
 
 std::pair<std::size_t, ParameterValue> Effect::parse(const std::string& name, const std::string& text) const {
