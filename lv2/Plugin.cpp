@@ -98,9 +98,12 @@ public:
             }
             AudioBus bus(block);
             node->process(bus, bus);
-            if (fading) crossfade(piece, on);
+            // Bypassed and settled, the output is the dry input as it came.
+            const bool bypassed = !on && wetFrames == 0;
+            if (fading && !bypassed) crossfade(piece, on);
+            const AudioBuffer<float>& result = bypassed ? dry : block;
             for (std::uint32_t c = 0; c < channels; ++c)
-                if (outputs[c]) std::memcpy(outputs[c] + done, block.getChannelData(c), piece * sizeof(float));
+                if (outputs[c]) std::memcpy(outputs[c] + done, result.getChannelData(c), piece * sizeof(float));
             done += piece;
         }
     }
