@@ -1,5 +1,6 @@
 #include "CircularBuffer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -46,8 +47,10 @@ float CircularBuffer::interpolateAnywhere(float position) const noexcept {
     return interpolateAt(wrap(static_cast<int>(base)), position - base);
 }
 
-void CircularBuffer::reset() noexcept {
-    std::memset(data, 0, static_cast<std::size_t>(capacity) * sizeof(float));
+void CircularBuffer::reset() noexcept { resetFirst(capacity); }
+
+void CircularBuffer::resetFirst(int slots) noexcept {
+    std::memset(data, 0, static_cast<std::size_t>(std::clamp(slots, 0, capacity)) * sizeof(float));
     readPointer = 0;
     writePointer = 0;
 }

@@ -53,6 +53,8 @@ public:
 
     /// Zeroes every slot and puts both pointers at 0, without reallocating.
     void reset() noexcept;  // [audio thread]
+    /// The same for a ring written only in slots [0, slots) since its last reset: zeroes those.
+    void resetFirst(int slots) noexcept;  // [audio thread]
 
     /// Slots from the read pointer forward to the write pointer (0 when they are equal).
     int getFillLevel() const noexcept;  // [audio thread]

@@ -3,6 +3,7 @@
 #include "AtomicParameter.h"
 #include "DelayLineBank.h"
 #include "EffectParameters.h"
+#include "EffectState.h"
 #include "EffectSupport.h"
 #include "SweepOscillators.h"
 #include "SweptBlock.h"
@@ -36,6 +37,12 @@ float ChorusNode::getSweepWidth() { return internals->sweepWidth.load(); }
 void ChorusNode::setSweepWidth(float seconds) { internals->sweepWidth.store(seconds); }
 float ChorusNode::getFrequency() { return internals->oscillators.getFrequency(); }
 void ChorusNode::setFrequency(float hertz) { internals->oscillators.setFrequency(hertz); }
+
+void EffectState::clear(ChorusNode& node) noexcept {
+    ChorusNode::Internals& state = *node.internals;
+    state.delayLines.clearWritten();
+    state.oscillators.restart();
+}
 
 bool ChorusNode::setBusFormat(AudioBusFormat& inputFormat, AudioBusFormat& outputFormat) {
     return agreeBusFormats(inputFormat, outputFormat, 0, 2);

@@ -21,6 +21,12 @@ public:
     /// answers whether it did.
     bool trackFormat(std::uint32_t sampleRate, std::uint32_t channels) noexcept;  // [audio thread]
 
+    /// Counts frames the lines take from their write pointers on: what clearWritten clears.
+    void noteWritten(std::uint32_t frames) noexcept { framesWritten += frames; }  // [audio thread]
+    /// Zeroes what the lines took since they were last cleared and puts their pointers at 0,
+    /// keeping the format: the lines of a new bank, at a cost in proportion to that.
+    void clearWritten() noexcept;  // [audio thread]
+
     /// How many of a block's channels have a line; the others are left as copied.
     std::uint32_t channelsWithLines(std::uint32_t channels) const noexcept {  // [audio thread]
         return channels < lines.size() ? channels : static_cast<std::uint32_t>(lines.size());
@@ -35,6 +41,7 @@ private:
     std::vector<audio::CircularBuffer> lines;
     std::uint32_t lastSampleRate = 0;
     std::uint32_t lastNumberOfChannels = 0;
+    std::uint64_t framesWritten = 0;  // since the last clear
 };
 
 }  // namespace orvane::extensions::audioeffects

@@ -6,6 +6,7 @@
 #include "DelayLineBank.h"
 #include "DenormalGuard.h"
 #include "EffectParameters.h"
+#include "EffectState.h"
 #include "EffectSupport.h"
 
 namespace orvane::extensions::audioeffects {
@@ -79,6 +80,12 @@ void runEcho(audio::CircularBuffer& line, float* samples, std::uint32_t frames, 
 
 }  // namespace
 
+void EffectState::clear(DelayNode& node) noexcept {
+    DelayNode::Internals& state = *node.internals;
+    state.delayLines.clearWritten();
+    state.lastDelayMs = 0;  // the next block puts the read pointers behind the write pointers
+}
+
 bool DelayNode::process(AudioBus& inputBus, AudioBus& outputBus) {
     outputBus.copyFrom(inputBus);
     Internals& state = *internals;
@@ -102,6 +109,7 @@ bool DelayNode::process(AudioBus& inputBus, AudioBus& outputBus) {
     const float dry = state.dryMix.load();
     const float wet = state.wetMix.load();
     const float feedback = state.feedbackLevel.load();
+    state.delayLines.noteWritten(block.frames);
     for (std::uint32_t channel = 0; channel < channels; ++channel)
         runEcho(state.delayLines[channel], output.getChannelData(channel), block.frames, dry, wet, feedback);
     return true;

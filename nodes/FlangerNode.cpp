@@ -3,6 +3,7 @@
 #include "AtomicParameter.h"
 #include "DelayLineBank.h"
 #include "EffectParameters.h"
+#include "EffectState.h"
 #include "EffectSupport.h"
 #include "SweepOscillators.h"
 #include "SweptBlock.h"
@@ -37,6 +38,12 @@ float FlangerNode::getSweepWidth() { return internals->sweepWidth.load(); }
 void FlangerNode::setSweepWidth(float seconds) { internals->sweepWidth.store(seconds); }
 float FlangerNode::getFrequency() { return internals->oscillators.getFrequency(); }
 void FlangerNode::setFrequency(float hertz) { internals->oscillators.setFrequency(hertz); }
+
+void EffectState::clear(FlangerNode& node) noexcept {
+    FlangerNode::Internals& state = *node.internals;
+    state.delayLines.clearWritten();
+    state.oscillators.restart();
+}
 
 bool FlangerNode::setBusFormat(AudioBusFormat& inputFormat, AudioBusFormat& outputFormat) {
     return agreeBusFormats(inputFormat, outputFormat, 0, 2);

@@ -7,6 +7,7 @@
 #include "DelayLineBank.h"
 #include "DenormalGuard.h"
 #include "EffectParameters.h"
+#include "EffectState.h"
 #include "EffectSupport.h"
 #include "metadata/Vocabulary.h"
 
@@ -47,7 +48,8 @@ public:
     std::uint32_t lastSampleRate = 0;
     std::unique_ptr<float[]> leftBuffer = std::make_unique<float[]>(lineLength);
     std::unique_ptr<float[]> rightBuffer = std::make_unique<float[]>(lineLength);
-    std::uint32_t position = 0;  // read and written in the same frame, so one index serves both
+    std::uint32_t position = 0;       // read and written in the same frame, so one index serves both
+    std::uint64_t framesWritten = 0;  // since the last clear: position walks on from 0 one a frame
     AtomicParameter<bool> isEnabled{defaultOf<bool>(pingPongDelayParameters, "enabled")};
     AtomicParameter<unsigned int> delayMs{defaultOf<unsigned int>(pingPongDelayParameters, "delayMs")};
     AtomicParameter<float> dryMix{defaultOf<float>(pingPongDelayParameters, "dryMix")};
@@ -120,6 +122,15 @@ void crossFeed(float* __restrict samples, float* __restrict own, const float* __
 
 }  // namespace
 
+void EffectState::clear(PingPongDelayNode& node) noexcept {
+    PingPongDelayNode::Internals& state = *node.internals;
+    const std::size_t taken = std::min<std::uint64_t>(state.framesWritten, lineLength);
+    std::fill_n(state.leftBuffer.get(), taken, 0.0f);
+    std::fill_n(state.rightBuffer.get(), taken, 0.0f);
+    state.position = state.lastDelayMs = state.delaySamples = state.lastSampleRate = 0;
+    state.framesWritten = 0;
+}
+
 bool PingPongDelayNode::process(AudioBus& inputBus, AudioBus& outputBus) {
     outputBus.copyFrom(inputBus);
     Internals& state = *internals;
@@ -137,6 +148,7 @@ bool PingPongDelayNode::process(AudioBus& inputBus, AudioBus& outputBus) {
     const float feedback = state.feedbackLevel.load();
     // A delay shorter than one sample has no line to run through: pass the input on.
     if (block.frames == 0 || state.delaySamples == 0) return true;
+    state.framesWritten += block.frames;
 
     // The output holds the input now and is processed in place. Frames go in runs of
     // distinct positions: within a run, all of the left pass and then each right pass gives

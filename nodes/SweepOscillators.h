@@ -20,6 +20,11 @@ public:
     /// Sets every oscillator, in channel order; phases are kept.
     void setFrequency(float frequency) noexcept;  // [any thread]
 
+    /// Every oscillator back to a new one's phase; parameters kept.
+    void restart() noexcept {  // [audio thread]
+        for (auto& oscillator : oscillators) oscillator->restart();
+    }
+
     audio::LFO& operator[](std::size_t channel) noexcept { return *oscillators[channel]; }  // [audio thread]
 
 private:

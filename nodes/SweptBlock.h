@@ -24,6 +24,7 @@ bool processSweptBlock(AudioBus& inputBus, AudioBus& outputBus, Internals& state
     const std::uint32_t sampleRate = input.getSampleRate(), channels = input.getNumberOfChannels();
     const std::uint32_t frames = input.getNumberOfFrames();
     state.delayLines.trackFormat(sampleRate, channels);
+    state.delayLines.noteWritten(frames);
     const DenormalGuard guard;
     const std::uint32_t lines = state.delayLines.channelsWithLines(channels);
     audio::SweptPass* const pass = audio::sweptPass(effect.topology);

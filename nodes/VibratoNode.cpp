@@ -3,6 +3,7 @@
 #include "AtomicParameter.h"
 #include "DelayLineBank.h"
 #include "EffectParameters.h"
+#include "EffectState.h"
 #include "EffectSupport.h"
 #include "SweptBlock.h"
 #include "audio/LFO.h"
@@ -38,6 +39,12 @@ float VibratoNode::getSweepWidth() { return internals->sweepWidth.load(); }
 void VibratoNode::setSweepWidth(float seconds) { internals->sweepWidth.store(seconds); }
 float VibratoNode::getFrequency() { return internals->oscillator.getFrequency(); }
 void VibratoNode::setFrequency(float hertz) { internals->oscillator.setFrequency(hertz); }
+
+void EffectState::clear(VibratoNode& node) noexcept {
+    VibratoNode::Internals& state = *node.internals;
+    state.delayLines.clearWritten();
+    state.oscillator.restart();
+}
 
 bool VibratoNode::setBusFormat(AudioBusFormat& inputFormat, AudioBusFormat& outputFormat) {
     return agreeBusFormats(inputFormat, outputFormat, 0, 2);

@@ -43,6 +43,7 @@ public:
     using SingleBusAudioProcessorNode::process;
 
 private:
+    friend struct EffectState;  // the offline renderer's clear
     class Internals;
     std::unique_ptr<Internals> internals;
 };

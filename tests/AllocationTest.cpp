@@ -17,6 +17,7 @@
 #include "host/AudioBuffer.h"
 #include "host/AudioBus.h"
 #include "reliability/EffectHarness.h"
+#include "render/OfflineRenderer.h"
 #include "support/CountingAllocator.h"
 
 #if defined(ORVANE_LV2_PLUGIN)
@@ -85,6 +86,18 @@ TEST(AllocationTest, NoNodeAllocatesAnywhereInTheReliabilityScenarios) {
     testing::harnessCounters().processObserver = nullptr;
     EXPECT_EQ(counts.allocations.load() - allocationsBefore, 0u);
     EXPECT_EQ(counts.releases.load() - releasesBefore, 0u);
+}
+
+// An offline render that starts an effect afresh in the format its nodes serve clears them:
+// it builds no node and no line, whose allocations would cost a short clip more than its work.
+TEST(AllocationTest, AResetRenderInTheSameFormatBuildsNothingNew) {
+    for (const render::EffectDescription& description : render::effectDescriptions) {
+        render::OfflineEffect effect(description);
+        render::OfflineEffect* const chain[] = {&effect};
+        const auto start = [&] { render::OfflineRender(chain, {2, 48000, 512, 0, true, {}}); };
+        const std::size_t first = countWhileArmed(start).first, again = countWhileArmed(start).first;
+        EXPECT_LT(again + 3, first) << description.type;  // a node, its state and its lines
+    }
 }
 
 #if defined(ORVANE_LV2_PLUGIN)

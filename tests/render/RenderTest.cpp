@@ -121,6 +121,49 @@ TEST(OfflineRender, WritesWhatBlocksRunByHandGiveWhateverThePieces) {
             }
 }
 
+TEST(OfflineRender, AResetEffectGivesWhatANewOneGivesWhateverItRanBefore) {
+    // What the effect ran before: noise at other values (long enough to wrap every line), NaNs,
+    // and a continuation cut short; then the probe, at its own values, from a reset.
+    struct Before {
+        const char* what;
+        std::size_t frames;
+        bool withNaN;
+        float valueAt;  // each parameter at this share of its range
+    };
+    const Before befores[] = {
+        {"noise", 3000, false, 0.5f}, {"long noise at other values", 60000, false, 1}, {"NaN input", 2000, true, 0.2f}};
+    const auto setAll = [](OfflineEffect& effect, float share) {
+        for (std::size_t p = 0; p < effect.description.parameters.size(); ++p) {
+            const EffectParameter& parameter = effect.description.parameters[p];
+            effect.setValue(p,
+                            parameter.fromNumber(parameter.minimum + (parameter.maximum - parameter.minimum) * share));
+        }
+    };
+    for (const EffectDescription& description : effectDescriptions)
+        for (const std::size_t channels : {1u, 2u, 3u})
+            for (const Before& before : befores) {
+                if (description.onlyChannels != 0 && channels != description.onlyChannels) continue;
+                SCOPED_TRACE(std::string(description.type) + " channels " + std::to_string(channels) + " after " +
+                             before.what);
+                OfflineEffect used(description), fresh(description);
+                setAll(used, before.valueAt);
+                Signal earlier{channels, before.frames, noise(channels * before.frames, 7)};
+                for (std::size_t i = 0; before.withNaN && i < earlier.samples.size(); i += 7) earlier.samples[i] = NAN;
+                rendered(used, earlier, 0, 128, {}, {1u << 30});
+                {
+                    OfflineEffect* const alone[] = {&used};
+                    std::vector<float> scratch(300);
+                    OfflineRender(alone, {channels, rate, 128, 0, false, {}})
+                        .push(std::vector<const float*>(channels, earlier.row(0)).data(), 200,
+                              std::vector<float*>(channels, scratch.data()).data());
+                }
+                setAll(used, 0.7f), setAll(fresh, 0.7f);
+                const Signal probe{channels, 4000, noise(channels * 4000, 8)};
+                EXPECT_TRUE(sameBits(rendered(used, probe, 0.01, 128, {}, {1u << 30}),
+                                     rendered(fresh, probe, 0.01, 128, {}, {1u << 30})));
+            }
+}
+
 TEST(OfflineRender, RefusesBadSettingsBeforeAnyWorkAndKeepsTheState) {
     const double wide[3] = {0, 0, 0};
     struct Case {
