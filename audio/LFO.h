@@ -41,12 +41,8 @@ public:
     /// Steps process(sampleRate, ...) takes at once; longer runs go in pieces of this size.
     static constexpr unsigned int maxStepsAtOnce = 256;
 
-    /// Back to the phase and sample rate of a new oscillator; the parameters are kept.
-    void restart() noexcept {  // [audio thread]
-        phase = 0.0f;
-        cachedSampleRate = 0;
-        samplePeriod = 0.0f;
-    }
+    /// Back to a new oscillator's phase; the parameters are kept (the cached period is the rate's).
+    void restart() noexcept { phase = 0.0f; }  // [audio thread]
 
     /// Running position in cycles, in [0, 1).
     float getPhase() const noexcept { return phase; }  // [audio thread]
