@@ -18,7 +18,7 @@ inline constexpr bool flushesInCode = false;
 /// Makes value (a float, or a vector of floats lane by lane) a zero of its sign where it is
 /// subnormal. In place: a vector passed by value would take another ABI in the levels' code.
 template <typename T>
-[[gnu::always_inline]] inline void flush(T& value) noexcept {
+[[gnu::always_inline]] inline void flush(T& value) noexcept {  // [any thread]
     if constexpr (flushesInCode && sizeof(T) == sizeof(float)) {
         const auto bits = std::bit_cast<std::uint32_t>(value);
         if ((bits & 0x7f800000u) == 0) value = std::bit_cast<T>(bits & 0x80000000u);
@@ -30,13 +30,13 @@ template <typename T>
 }
 
 /// value, flushed.
-[[gnu::always_inline]] inline float flushed(float value) noexcept {
+[[gnu::always_inline]] inline float flushed(float value) noexcept {  // [any thread]
     flush(value);
     return value;
 }
 
 /// Every sample of count flushed in place.
-inline void flushInPlace(float* samples, std::uint32_t count) noexcept {
+inline void flushInPlace(float* samples, std::uint32_t count) noexcept {  // [any thread]
     if constexpr (flushesInCode)
         for (std::uint32_t i = 0; i < count; ++i) flush(samples[i]);
 }
