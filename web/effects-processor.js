@@ -7,6 +7,7 @@ const engine = {};
 OrvaneEffectsModule(engine);  // compiled synchronously: ready once the call returns
 const catalogue = JSON.parse(engine.UTF8ToString(engine._orvane_catalogue()));
 const tables = new Map(catalogue.effects.map((effect) => [effect.type, effect]));
+const noInput = [];
 
 // A float's shortest decimal, as the native front ends write it: 0.7, not 0.699999988079071.
 function shortest(float) {
@@ -66,8 +67,9 @@ class Chain {
       const known = parameters.map((p) => p.name).join(', ');
       throw new Error(`${this.types[index]} has no parameter '${name}'; its parameters are ${known}`);
     }
-    const number = typeof value === 'boolean' ? Number(value) : typeof value === 'number' ? value : NaN;
-    this.check(engine._orvane_chain_set(this.pointer, index, parameter, number));
+    // A switch takes a boolean (or 0 or 1), the others a number; anything else is refused as NaN.
+    const taken = typeof value === 'number' || (typeof value === 'boolean' && parameters[parameter].kind === 'boolean');
+    this.check(engine._orvane_chain_set(this.pointer, index, parameter, taken ? Number(value) : NaN));
   }
 
   preset(index, name) {
@@ -148,7 +150,7 @@ class EffectsProcessor extends AudioWorkletProcessor {
   }
 
   process(inputs, outputs) {
-    const input = inputs[0] || [], output = outputs[0];
+    const input = inputs[0] || noInput, output = outputs[0];
     for (let c = 0; c < this.channels; ++c) {
       if (c < input.length) this.rows[c].set(input[c]);
       else this.rows[c].fill(0);  // no input connected, or fewer channels: silence

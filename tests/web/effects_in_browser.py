@@ -44,7 +44,9 @@ CASES.update({
         [{"type": "PingPongDelay"}],
         [request("preset", effect=0, name="eighth-notes"), request("set", effect=0, parameter="wetMix", value=0.5)],
         ["--effect", "PingPongDelay", "--preset", "eighth-notes", "--param", "wetMix=0.5"]),
-    "Vibrato 7 Hz": ([], [request("chain", effects=[{"type": "Vibrato", "values": {"sweepWidth": 0.003, "frequency": 7}}])],
+    # 48 delays grow the module's memory past its first 16 MiB: the processor's views follow.
+    "Vibrato 7 Hz": ([], [request("chain", effects=[{"type": "Delay"}] * 48),
+                          request("chain", effects=[{"type": "Vibrato", "values": {"sweepWidth": 0.003, "frequency": 7}}])],
                      ["--effect", "Vibrato", "--param", "sweepWidth=0.003", "--param", "frequency=7"]),
     "Flanger slow-deep": ([{"type": "Flanger", "preset": "slow-deep", "values": {"frequency": 2}}], [],
                           ["--effect", "Flanger", "--preset", "slow-deep", "--param", "frequency=2"]),
