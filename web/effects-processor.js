@@ -32,11 +32,11 @@ function withText(text, fn) {
 
 class Chain {
   constructor(effects, channels) {
-    this.types = effects.map((effect) => String(effect.type));
-    if (this.types.some((type) => !tables.has(type))) {
-      const known = [...tables.keys()].join(', ');
-      throw new Error(`unknown effect in [${this.types}]; the effects are ${known}`);
-    }
+    if (!Array.isArray(effects)) throw new Error('a chain is a list of effects: [{type, preset, values}, ...]');
+    this.types = effects.map((effect) => String(effect && effect.type));
+    const unknown = this.types.find((type) => !tables.has(type));
+    if (unknown !== undefined)
+      throw new Error(`no effect is named '${unknown}'; the effects are ${[...tables.keys()].join(', ')}`);
     this.pointer = withText(this.types.join(' '), (types) =>
       engine._orvane_chain_create(types, channels, sampleRate));
     if (!this.pointer) throw new Error(engine.UTF8ToString(engine._orvane_error()));
@@ -56,7 +56,8 @@ class Chain {
   }
 
   parameters(index) {
-    if (!(index >= 0 && index < this.types.length)) throw new Error(`the chain has no effect ${index}`);
+    if (!(Number.isInteger(index) && index >= 0 && index < this.types.length))
+      throw new Error(`the chain has no effect ${index}; it has ${this.types.length}`);
     return tables.get(this.types[index]).parameters;
   }
 
@@ -133,7 +134,7 @@ class EffectsProcessor extends AudioWorkletProcessor {
           this.chain.preset(request.effect, request.name);
           break;
         case 'chain': {
-          const next = new Chain(Array.isArray(request.effects) ? request.effects : [], this.channels);
+          const next = new Chain(request.effects, this.channels);
           this.chain.free();
           this.chain = next;
           break;
