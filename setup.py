@@ -32,7 +32,8 @@ class CMakeBuild(build_ext):
         self.spawn(["cmake", "-S", str(SOURCE), "-B", str(build), "-DCMAKE_BUILD_TYPE=Release",
                     f"-DPython3_EXECUTABLE={sys.executable}", "-DORVANE_PYTHON_INSTALL_DIR=python",
                     "-DORVANE_PYTHON_BUNDLE_LIBRARIES=ON", "-DORVANE_BUILD_PYTHON=ON", "-DORVANE_BUILD_TESTS=OFF",
-                    "-DORVANE_BUILD_TOOLS=OFF", "-DORVANE_BUILD_LV2=OFF", "-DORVANE_BUILD_BENCHMARKS=OFF"])
+                    "-DORVANE_BUILD_TOOLS=OFF", "-DORVANE_BUILD_LV2=OFF", "-DORVANE_BUILD_BENCHMARKS=OFF",
+                    "-DORVANE_BUILD_WEB=OFF"])
         self.spawn(["cmake", "--build", str(build), "--parallel", jobs])
         shutil.rmtree(staging, ignore_errors=True)
         self.spawn(["cmake", "--install", str(build), "--prefix", str(staging), "--component", "python"])

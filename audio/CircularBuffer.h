@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "audio/Subnormals.h"
+
 namespace orvane::audio {
 
 /// Fixed-size ring of float samples with one read and one write pointer: the delay line
@@ -78,9 +80,9 @@ private:
     // Slot index weighted by (1 - frac), the next slot by frac: the product frac * later in
     // single precision, the rest in double, rounded once.
     float interpolateAt(int index, float frac) const noexcept {
-        const float upper = frac * data[index + 1 == capacity ? 0 : index + 1];
-        return static_cast<float>(static_cast<double>(data[index]) * (1.0 - static_cast<double>(frac)) +
-                                  static_cast<double>(upper));
+        const float upper = flushed(frac * data[index + 1 == capacity ? 0 : index + 1]);
+        return flushed(static_cast<float>(static_cast<double>(data[index]) * (1.0 - static_cast<double>(frac)) +
+                                          static_cast<double>(upper)));
     }
 
     int wrap(std::int64_t position) const noexcept {

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "Sine.h"
+#include "Subnormals.h"
 
 #define ORVANE_PER_LEVEL_FILE "audio/lanes/Oscillator-inl.h"
 #include "audio/lanes/ForEachLevel.h"
@@ -31,7 +32,7 @@ void LFO::updatePeriod(int sampleRate) noexcept {
 }
 
 float LFO::nextPhase(float current, float frequencyNow, float period) noexcept {
-    const float next = frequencyNow * period + current;
+    const float next = flushed(flushed(frequencyNow * period) + current);
     if (next >= 0.0f && next < 1.0f) return next;  // nearly every step: one test
     const float once = next >= 1.0f ? next - 1.0f : next;
     return once >= 0.0f && once < 1.0f ? once : wrapPhase(once, current);
@@ -42,14 +43,14 @@ float LFO::process(int sampleRate) noexcept {
     const Piece piece = loadPiece();
     const float current = phase;
     phase = nextPhase(current, piece.frequency, samplePeriod);
-    float output;  // the baseline's shape calls sinf
-    shapePiece(lanes::baseline::Target{}, &current, &output, 1, piece.phaseOffset, piece.amplitude, piece.offset);
+    float output;  // the portable level's shape: sinf, or WebAssembly's replica
+    shapePiece(lanes::portable::Target{}, &current, &output, 1, piece.phaseOffset, piece.amplitude, piece.offset);
     return output;
 }
 
 // A store from another thread lands between pieces, as it could between single steps.
 LFO::Piece LFO::loadPiece() const noexcept {
-    return {amplitude.load(), offset.load(), phaseOffset.load(), frequency.load()};
+    return {flushed(amplitude.load()), flushed(offset.load()), flushed(phaseOffset.load()), flushed(frequency.load())};
 }
 
 template <typename Target>
@@ -78,7 +79,7 @@ unsigned int LFO::seriesStretch(Target target, float& current, float increment, 
 
 template <typename Target>
 void LFO::runPhase(Target target, float* phases, unsigned int steps, float frequencyNow) noexcept {
-    const float increment = frequencyNow * samplePeriod;
+    const float increment = flushed(frequencyNow * samplePeriod);
     float current = phase;
     for (unsigned int i = 0; i < steps;) {
         const unsigned int stretch =
@@ -109,7 +110,7 @@ void LFO::process(int sampleRate, float* output, unsigned int count) noexcept {
     lanes::inForce(ORVANE_PER_LEVEL(stepOscillator))(*this, sampleRate, output, count);
 }
 
-template void LFO::process(lanes::baseline::Target, int, float*, unsigned int) noexcept;
+template void LFO::process(lanes::portable::Target, int, float*, unsigned int) noexcept;
 #if defined(__x86_64__)
 template void LFO::process(lanes::avx2::Target, int, float*, unsigned int) noexcept;
 template void LFO::process(lanes::avx512::Target, int, float*, unsigned int) noexcept;

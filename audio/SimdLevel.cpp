@@ -8,6 +8,9 @@ namespace orvane::audio {
 namespace {
 
 SimdLevel levelInForce() noexcept {
+#if defined(__wasm__)
+    return SimdLevel::wasm;
+#else
     SimdLevel level = SimdLevel::baseline;
 #if defined(__x86_64__)
     __builtin_cpu_init();
@@ -18,6 +21,7 @@ SimdLevel levelInForce() noexcept {
     if (cap != nullptr && std::string_view(cap) == "baseline") level = SimdLevel::baseline;
     if (cap != nullptr && std::string_view(cap) == "avx2" && level > SimdLevel::avx2) level = SimdLevel::avx2;
     return level;
+#endif
 }
 
 // Read while the library loads, so that no audio thread pays for the environment.

@@ -5,6 +5,7 @@
 
 #include "audio/CircularBuffer.h"
 #include "audio/LFO.h"
+#include "audio/Subnormals.h"
 #include "host/AudioBuffer.h"
 
 // A delay line read at a swept position: the effects that do it, sweptSample (one sample, the
@@ -36,13 +37,27 @@ constexpr bool writesFirst(Topology topology) { return topology == Topology::vib
 /// value they would change the ABI of these functions, compiled for the baseline).
 template <Topology topology, typename T>
 inline void lineInput(T& into, const T& x, const T& delayed, const SweptEffect& effect) noexcept {
-    into = topology == Topology::flanger ? effect.feedbackLevel * delayed + x : x;
+    if constexpr (topology == Topology::flanger) {
+        T product = effect.feedbackLevel * delayed;
+        flush(product);
+        into = product + x;
+        flush(into);
+    } else {
+        into = x;
+    }
 }
 
 /// What leaves as output.
 template <Topology topology, typename T>
 inline void output(T& into, const T& x, const T& delayed, const SweptEffect& effect) noexcept {
-    into = topology == Topology::vibrato ? delayed : delayed * effect.wetMix + x;
+    if constexpr (topology == Topology::vibrato) {
+        into = delayed;
+    } else {
+        T product = delayed * effect.wetMix;
+        flush(product);
+        into = product + x;
+        flush(into);
+    }
 }
 
 /// The fractional slot a modulated delay reads: baseDelay + sweep slots behind the write

@@ -8,6 +8,7 @@
 #include "EffectParameters.h"
 #include "EffectState.h"
 #include "EffectSupport.h"
+#include "audio/Subnormals.h"
 
 namespace orvane::extensions::audioeffects {
 
@@ -65,10 +66,10 @@ void runEcho(audio::CircularBuffer& line, float* samples, std::uint32_t frames, 
         const float* const reads = data + readPointer;
         float* const writes = data + writePointer;
         for (std::uint32_t i = 0; i < run; ++i) {
-            const float x = io[i];
+            const float x = audio::flushed(io[i]);
             const float delayed = reads[i];
-            writes[i] = feedbackLevel * delayed + x;
-            io[i] = delayed * wetMix + x * dryMix;
+            writes[i] = audio::flushed(audio::flushed(feedbackLevel * delayed) + x);
+            io[i] = audio::flushed(audio::flushed(delayed * wetMix) + audio::flushed(x * dryMix));
         }
         done += run;
         readPointer = readPointer + run == capacity ? 0 : readPointer + run;
@@ -106,9 +107,12 @@ bool DelayNode::process(AudioBus& inputBus, AudioBus& outputBus) {
     const DenormalGuard guard;
     AudioBuffer<float>& output = outputBus.buffer;
     const std::uint32_t channels = state.delayLines.channelsWithLines(block.channels);
-    const float dry = state.dryMix.load();
-    const float wet = state.wetMix.load();
-    const float feedback = state.feedbackLevel.load();
+    float dry = state.dryMix.load(), wet = state.wetMix.load(), feedback = state.feedbackLevel.load();
+    if constexpr (audio::flushesInCode) {  // subnormal settings count as zero, as operands do under the guard
+        audio::flush(dry);
+        audio::flush(wet);
+        audio::flush(feedback);
+    }
     state.delayLines.noteWritten(block.frames);
     for (std::uint32_t channel = 0; channel < channels; ++channel)
         runEcho(state.delayLines[channel], output.getChannelData(channel), block.frames, dry, wet, feedback);

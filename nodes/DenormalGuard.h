@@ -8,7 +8,8 @@ namespace orvane::extensions::audioeffects {
 
 /// Flushes subnormal results and operands to zero while it lives, and restores the caller's
 /// floating-point mode when it goes. Echoes dying away would otherwise make every sample
-/// many times slower on processors that handle subnormals in microcode.
+/// many times slower on processors that handle subnormals in microcode. WebAssembly has no
+/// such mode: there the processing flushes in code (audio/Subnormals.h) to the same bits.
 class DenormalGuard {
 public:
 #if defined(__SSE__) || defined(__x86_64__)

@@ -9,6 +9,7 @@
 #include "EffectParameters.h"
 #include "EffectState.h"
 #include "EffectSupport.h"
+#include "audio/Subnormals.h"
 #include "metadata/Vocabulary.h"
 
 namespace orvane::extensions::audioeffects {
@@ -112,10 +113,11 @@ namespace {
 // One channel's pass over a run: out = x * dry + own * wet, then own = other * feedback + x.
 void crossFeed(float* __restrict samples, float* __restrict own, const float* __restrict other, std::uint32_t run,
                float dry, float wet, float feedback) noexcept {
+    using audio::flushed;
     for (std::uint32_t i = 0; i < run; ++i) {
-        const float x = samples[i];
-        const float y = x * dry + own[i] * wet;
-        own[i] = other[i] * feedback + x;
+        const float x = flushed(samples[i]);
+        const float y = flushed(flushed(x * dry) + flushed(own[i] * wet));
+        own[i] = flushed(flushed(other[i] * feedback) + x);
         samples[i] = y;
     }
 }
@@ -143,9 +145,9 @@ bool PingPongDelayNode::process(AudioBus& inputBus, AudioBus& outputBus) {
         state.lastSampleRate = block.sampleRate;
         state.lastDelayMs = delayMs;
     }
-    const float dry = state.dryMix.load();
-    const float wet = state.wetMix.load();
-    const float feedback = state.feedbackLevel.load();
+    const float dry = audio::flushed(state.dryMix.load());
+    const float wet = audio::flushed(state.wetMix.load());
+    const float feedback = audio::flushed(state.feedbackLevel.load());
     // A delay shorter than one sample has no line to run through: pass the input on.
     if (block.frames == 0 || state.delaySamples == 0) return true;
     state.framesWritten += block.frames;

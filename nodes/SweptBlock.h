@@ -27,8 +27,11 @@ bool processSweptBlock(AudioBus& inputBus, AudioBus& outputBus, Internals& state
     state.delayLines.noteWritten(frames);
     const DenormalGuard guard;
     const std::uint32_t lines = state.delayLines.channelsWithLines(channels);
+    if constexpr (audio::flushesInCode)  // the operands, where the guard has no mode to set
+        for (std::uint32_t channel = 0; channel < lines; ++channel)
+            audio::flushInPlace(outputBus.buffer.getChannelData(channel), frames);
     audio::SweptPass* const pass = audio::sweptPass(effect.topology);
-    audio::SweptPiece piece{outputBus.buffer, 0, 0, sampleRate, state.sweepWidth.load()};
+    audio::SweptPiece piece{outputBus.buffer, 0, 0, sampleRate, audio::flushed(state.sweepWidth.load())};
     for (; piece.start < frames; piece.start += audio::maxSweptPiece) {
         piece.steps = std::min(frames - piece.start, audio::maxSweptPiece);
         if constexpr (requires { state.oscillator; })  // it steps also when no channel has a line

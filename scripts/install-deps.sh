@@ -15,6 +15,7 @@ packages=(
   lv2-dev serdi sordi lilv-utils liblilv-dev # LV2 bundle: headers, Turtle checks, lv2info/lv2apply, presets
   ffmpeg lv2file gstreamer1.0-tools          # LV2 hosts the bundle is tested in
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad  # audioconvert, wav, lv2
+  emscripten node-acorn                      # the browser build (web/); acorn for emscripten's optimizer
 )
 missing=()
 for package in "${packages[@]}"; do

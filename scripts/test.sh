@@ -2,16 +2,17 @@
 # Installs what is missing, then runs the whole test suite under ctest:
 #   1. g++ and clang builds, warnings as errors; the g++ build also runs the exactness suites
 #      and the LV2 in-process tests again at each processor level below the machine's own
-#      (ORVANE_SIMD caps it), the Objective-C++ loader class against GNUstep, and the Python
-#      package installed with pip and from its wheel in fresh virtual environments;
+#      (ORVANE_SIMD caps it), the Objective-C++ loader class against GNUstep, the Python
+#      package installed with pip and from its wheel in fresh virtual environments, and the
+#      browser build (WebAssembly, built in this suite alone) in headless Chromium;
 #   2. the suite again under AddressSanitizer and UndefinedBehaviorSanitizer, float checks included;
 #   3. the concurrency tests under ThreadSanitizer;
 #   4. a bounded libFuzzer run of every node and of the offline renderer (when clang is present).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-# The demo page's test opens it in a headless browser, installed here for the tests alone
-# (install-deps.sh also serves scripts/demo.sh, which needs no browser).
+# The demo page's test and the browser build's open pages in headless Chromium, installed here
+# for the tests alone (install-deps.sh also serves scripts/demo.sh, which needs no browser).
 browser=()
 for package in chromium chromium-driver; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || browser+=("$package")
@@ -52,18 +53,18 @@ bash lv2/validate-bundle.sh build-gcc/lv2/orvane-audioeffects.lv2
 passed=$((passed + 1))  # the validation counts as one test
 # The reliability figures quoted in docs/reliability.md: blocks run and parameter changes made.
 build-gcc/tests/orvane_reliability_tests --gtest_brief=1 | grep '^\[reliability\]'
-run_suite clang clang++
+run_suite clang clang++ -DORVANE_BUILD_WEB=OFF
 # g++ leaves the float checks out of `undefined`: they catch a NaN or huge delay turned into an index.
-run_suite asan g++ -DORVANE_SANITIZERS=address,undefined,float-cast-overflow,float-divide-by-zero
+run_suite asan g++ -DORVANE_SANITIZERS=address,undefined,float-cast-overflow,float-divide-by-zero -DORVANE_BUILD_WEB=OFF
 
 echo "== tsan: concurrency tests"
-configure tsan g++ -DORVANE_SANITIZERS=thread -DORVANE_BUILD_TOOLS=OFF
+configure tsan g++ -DORVANE_SANITIZERS=thread -DORVANE_BUILD_TOOLS=OFF -DORVANE_BUILD_WEB=OFF
 cmake --build build-tsan -j"$jobs" --target orvane_reliability_tests
 run_ctest --test-dir build-tsan --output-on-failure -R 'Concurrency'
 
 if command -v clang++ >/dev/null; then
   echo "== fuzz: every node for a bounded time"
-  configure fuzz clang++ -DORVANE_BUILD_FUZZERS=ON -DORVANE_BUILD_TOOLS=OFF \
+  configure fuzz clang++ -DORVANE_BUILD_FUZZERS=ON -DORVANE_BUILD_TOOLS=OFF -DORVANE_BUILD_WEB=OFF \
     -DORVANE_SANITIZERS=address,undefined,float-cast-overflow,float-divide-by-zero,fuzzer-no-link
   cmake --build build-fuzz -j"$jobs" --target orvane_fuzz_effects orvane_fuzz_render
   corpus=$(mktemp -d)

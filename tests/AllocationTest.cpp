@@ -1,7 +1,7 @@
 // Processing must never touch the heap. This binary counts the C library's allocation and
 // release functions, which every C++ form reaches (support/CountingAllocator.cpp), and arms
 // the count around process() only, over every scenario of the reliability grid and every
-// fuzz corpus script, and every LV2 plugin's run().
+// fuzz corpus script, every LV2 plugin's run(), and the renderer's push of quanta.
 
 #include <gtest/gtest.h>
 
@@ -98,6 +98,28 @@ TEST(AllocationTest, AResetRenderInTheSameFormatBuildsNothingNew) {
         const std::size_t first = countWhileArmed(start).first, again = countWhileArmed(start).first;
         EXPECT_LT(again + 3, first) << description.type;  // a node, its state and its lines
     }
+}
+
+// The browser's engine pushes 128-frame quanta in place through a chain of every effect, its
+// parameters changed between them.
+TEST(RenderAllocationTest, PushingQuantaInPlaceNeverAllocates) {
+    std::vector<std::unique_ptr<render::OfflineEffect>> effects;
+    std::vector<render::OfflineEffect*> chain;
+    for (const auto& description : render::effectDescriptions)
+        chain.push_back(effects.emplace_back(std::make_unique<render::OfflineEffect>(description)).get());
+    render::RenderSettings settings;
+    settings.channels = 2;
+    settings.sampleRate = 48000;
+    settings.blockSize = 128;
+    render::OfflineRender render(chain, settings);
+    std::vector<float> quantum(2 * 128, 0.25f);
+    float* const rows[] = {quantum.data(), quantum.data() + 128};
+    for (float frequency : {1.0f, 2.0f, 3.0f})
+        EXPECT_EQ(countWhileArmed([&] {
+                      render.push(rows, 128, rows);
+                      chain[4]->setValue(2, frequency);
+                  }),
+                  std::make_pair(std::size_t{0}, std::size_t{0}));
 }
 
 #if defined(ORVANE_LV2_PLUGIN)

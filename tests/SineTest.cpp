@@ -5,6 +5,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <limits>
 #include <vector>
 
@@ -69,6 +70,29 @@ TEST(SineTest, TheLibraryFollowsExactlyOneFormWhereTheyDiffer) {
     for (float angle : {0.0f, 0x1p-12f, 0.75f, 1.0f, 3.1415927f, 7.9999995f})
         EXPECT_EQ(bitsOf(sineReplica(angle, false)), bitsOf(sineReplica(angle, true))) << angle;
 }
+
+#if defined(ORVANE_WEB_SINE_CHECK) && defined(__GLIBC__)
+// WebAssembly's C library is not glibc, and its sinf differs: the browser build's level takes the
+// replica for every angle the oscillators form. Its sines, hashed stretch by stretch under node
+// (tests/web/SineCheck.cpp), against glibc's sinf over the same angles, every one from 2^-12 to 8.
+TEST(WebAssemblySineTest, GivesGlibcsSinfForEveryAngleTheOscillatorsForm) {
+    FILE* check = popen(ORVANE_NODE " " ORVANE_WEB_SINE_CHECK, "r");
+    ASSERT_NE(check, nullptr);
+    std::uint32_t first = 0, end = 0, step = 0, covered = 0;
+    unsigned long long hash = 0;
+    while (std::fscanf(check, "%u %u %u %llu", &first, &end, &step, &hash) == 4) {
+        EXPECT_EQ(first, covered);
+        std::uint64_t expected = 14695981039346656037ull;  // FNV-1a, as the check hashes
+        for (std::uint32_t at = first; at < end; at += step)
+            expected = (expected ^ bitsOf(std::sin(std::bit_cast<float>(at)))) * 1099511628211ull;
+        EXPECT_EQ(hash, expected) << std::hexfloat << "angles from " << std::bit_cast<float>(first) << " to "
+                                  << std::bit_cast<float>(end) << " in steps of " << step;
+        covered = end;
+    }
+    EXPECT_EQ(pclose(check), 0);
+    EXPECT_EQ(covered, bitsOf(8.0f));
+}
+#endif
 
 }  // namespace
 }  // namespace orvane::audio

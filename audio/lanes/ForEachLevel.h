@@ -4,6 +4,7 @@
 // flips from level to level, and each per-level file's toggle guard lets it in once per level
 // (an include guard would let in the first only). inForce(ORVANE_PER_LEVEL(name)) is name at the
 // level in force: the one place that maps a level to its code. Once per translation unit.
+// ORVANE_LEVEL_OWN_SINE says where the level's sines come from (audio/lanes/Oscillator-inl.h).
 #if !defined(ORVANE_PER_LEVEL_FILE)
 #error "define ORVANE_PER_LEVEL_FILE as the per-level file to compile"
 #endif
@@ -24,13 +25,35 @@ using Vec = typename VecOf<T, N>::type;
 }  // namespace orvane::lanes
 
 #define ORVANE_LEVEL_TOGGLE (ORVANE_LEVEL_BYTES == 32)
-#define ORVANE_LEVEL baseline  // x86-64's SSE2, or what any processor of another family has
+#if defined(__wasm__)
+// WebAssembly's SIMD128: one level, whose code also keeps the bits of the processors' levels
+// where the C library (sinf) and the missing flush mode would not (SimdLevel.h).
+#define ORVANE_LEVEL wasm
+#define ORVANE_LEVEL_ATTR
+#define ORVANE_LEVEL_BYTES 16
+#define ORVANE_LEVEL_OWN_SINE 1  // the replica for every angle it serves, unchecked against sinf
+#include ORVANE_PER_LEVEL_FILE
+#undef ORVANE_LEVEL
+#undef ORVANE_LEVEL_ATTR
+#undef ORVANE_LEVEL_BYTES
+#define ORVANE_PER_LEVEL(name) \
+    { &::orvane::lanes::wasm::name }
+#define ORVANE_LEVELS 1
+namespace orvane::lanes {
+namespace portable = wasm;  // the level every machine of this build runs
+}
+#else
+#define ORVANE_LEVEL_OWN_SINE 0  // the replica where a check at load found sinf to be it
+#define ORVANE_LEVEL baseline    // x86-64's SSE2, or what any processor of another family has
 #define ORVANE_LEVEL_ATTR
 #define ORVANE_LEVEL_BYTES 16
 #include ORVANE_PER_LEVEL_FILE
 #undef ORVANE_LEVEL
 #undef ORVANE_LEVEL_ATTR
 #undef ORVANE_LEVEL_BYTES
+namespace orvane::lanes {
+namespace portable = baseline;  // the level every machine of this build runs
+}
 
 #if defined(__x86_64__)
 #define ORVANE_LEVEL avx2
@@ -58,6 +81,8 @@ using Vec = typename VecOf<T, N>::type;
     { &::orvane::lanes::baseline::name }
 #define ORVANE_LEVELS 1
 #endif
+#endif
+#undef ORVANE_LEVEL_OWN_SINE
 #undef ORVANE_PER_LEVEL_FILE
 #undef ORVANE_LEVEL_TOGGLE
 

@@ -1,6 +1,7 @@
 // The oscillator's loops over a piece, for one level (see ForEachLevel.h): plain loops the
 // compiler puts in that level's lanes, and the replica of sinf in lanes: the unfused form in
-// double precision, for angles in [0, replicaLimit), where both forms agree.
+// double precision, for angles in [0, replicaLimit), where both forms agree. A level with its own
+// sine (WebAssembly, whose C library is not the one replicated) takes the replica there always.
 #if defined(ORVANE_AUDIO_LANES_OSCILLATOR_INL_H) == ORVANE_LEVEL_TOGGLE
 #ifdef ORVANE_AUDIO_LANES_OSCILLATOR_INL_H
 #undef ORVANE_AUDIO_LANES_OSCILLATOR_INL_H
@@ -12,14 +13,23 @@
 
 #include "audio/LFO.h"
 #include "audio/Sine.h"
+#include "audio/Subnormals.h"
 #include "audio/lanes/Lanes-inl.h"
 
 namespace orvane::lanes::ORVANE_LEVEL {
 
 namespace sine = orvane::audio::replicaConstants;
 
+/// sinf's value for one angle, as the lanes give it.
+ORVANE_LEVEL_ATTR inline float sineOf(float angle) noexcept {
+#if ORVANE_LEVEL_OWN_SINE
+    if (angle >= 0.0f && angle < sine::replicaLimit) return audio::sineReplica(angle, false);
+#endif
+    return std::sin(angle);
+}
+
 /// Groups of N values whose angles all lie in [0, replicaLimit) become their sines; a group
-/// with a lane outside (or a NaN) calls sinf. Answers how many values it did.
+/// with a lane outside (or a NaN) goes value by value. Answers how many values it did.
 template <int N>
 ORVANE_LEVEL_ATTR inline unsigned int sineGroups(float* values, unsigned int count) noexcept {
     using Doubles = Vec<double, N>;
@@ -30,7 +40,7 @@ ORVANE_LEVEL_ATTR inline unsigned int sineGroups(float* values, unsigned int cou
         const auto belowLimit = angle < sine::replicaLimit;
         const bool noneTiny = allLanes((angle >= sine::tiny) & belowLimit);  // nearly every group
         if (!noneTiny && !allLanes((angle >= 0.0f) & belowLimit)) {
-            for (int k = 0; k < N; ++k) values[i + k] = std::sin(values[i + k]);
+            for (int k = 0; k < N; ++k) values[i + k] = sineOf(values[i + k]);
             continue;
         }
         const auto x = promote<Doubles>(angle);
@@ -63,16 +73,20 @@ ORVANE_LEVEL_ATTR inline unsigned int sineGroups(float* values, unsigned int cou
 
 /// values[i] = sinf(values[i]) for i < count, bit for bit.
 ORVANE_LEVEL_ATTR inline void sineInPlace(float* values, unsigned int count) noexcept {
-    // Four doubles fill 256 bits: the baseline has no replica lanes.
     constexpr int lanes = ORVANE_LEVEL_BYTES / 8;
     unsigned int i = 0;
+#if ORVANE_LEVEL_OWN_SINE
+    i = sineGroups<lanes>(values, count);
+#else
+    // Four doubles fill 256 bits: the baseline has no replica lanes.
     if constexpr (lanes >= 4) {
         if (audio::sineReplicaInUse()) {
             i = sineGroups<lanes>(values, count);
             if constexpr (lanes > 4) i += sineGroups<4>(values + i, count - i);
         }
     }
-    for (; i < count; ++i) values[i] = std::sin(values[i]);
+#endif
+    for (; i < count; ++i) values[i] = sineOf(values[i]);
 }
 
 /// phases[k] = start + k * stride, each rounded once to float, for k < count.
@@ -84,10 +98,11 @@ ORVANE_LEVEL_ATTR inline void fillSeries(Target, float* phases, int count, doubl
 /// formed in double and rounded once.
 ORVANE_LEVEL_ATTR inline void shapePiece(Target, const float* phases, float* out, unsigned int steps, float phaseOffset,
                                          float amplitude, float offset) noexcept {
+    using audio::flushed;
     for (unsigned int i = 0; i < steps; ++i)
-        out[i] = static_cast<float>(static_cast<double>(phases[i]) * 6.283185307179586 + double{phaseOffset});
+        out[i] = flushed(static_cast<float>(static_cast<double>(phases[i]) * 6.283185307179586 + double{phaseOffset}));
     sineInPlace(out, steps);
-    for (unsigned int i = 0; i < steps; ++i) out[i] = out[i] * amplitude + offset;
+    for (unsigned int i = 0; i < steps; ++i) out[i] = flushed(flushed(out[i] * amplitude) + offset);
 }
 
 /// The oscillator's block at this level, for LFO::process to pick.

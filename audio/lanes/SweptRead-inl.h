@@ -74,9 +74,12 @@ ORVANE_LEVEL_ATTR inline Vec<float, N> blend(Vec<float, N> earlier, Vec<float, N
         const auto e = split(earlier), l = split(later), f = split(frac);
         return join(blend<N / 2>(e.low, l.low, f.low), blend<N / 2>(e.high, l.high, f.high));
     } else {
-        const Vec<float, N> upper = frac * later;
+        Vec<float, N> upper = frac * later;
+        audio::flush(upper);
         const Doubles value = promote<Doubles>(earlier) * (1.0 - promote<Doubles>(frac)) + promote<Doubles>(upper);
-        return __builtin_convertvector(value, Vec<float, N>);
+        Vec<float, N> result = __builtin_convertvector(value, Vec<float, N>);
+        audio::flush(result);
+        return result;
     }
 }
 
@@ -212,7 +215,7 @@ ORVANE_LEVEL_ATTR void sweptPass(const audio::SweptEffect& effect, audio::LFO& o
     float sweep[audio::maxSweptPiece];
     oscillator.process(Target{}, static_cast<int>(piece.sampleRate), sweep, piece.steps);
     for (std::uint32_t i = 0; i < piece.steps; ++i)
-        sweep[i] = (sweep[i] * piece.width) * static_cast<float>(piece.sampleRate);
+        sweep[i] = audio::flushed(sweep[i] * piece.width) * static_cast<float>(piece.sampleRate);
 
     constexpr std::uint32_t maxTogether = 8;
     float* rows[maxTogether];

@@ -9,24 +9,14 @@ Exits 77 (skipped) when Chromium or chromedriver is not installed.
 """
 import base64
 import json
-import os
 import pathlib
 import re
-import socket
 import struct
 import subprocess
 import sys
-import tempfile
-import time
-import urllib.error
-import urllib.request
 
-CHROMIUM, CHROMEDRIVER = "/usr/bin/chromium", "/usr/bin/chromedriver"
-# As root Chromium needs --no-sandbox; the rest keep it from reaching for the network itself.
-FLAGS = ["--headless=new", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-         "--disable-background-networking", "--disable-component-update", "--disable-sync",
-         "--disable-default-apps", "--disable-extensions", "--mute-audio",
-         "--autoplay-policy=no-user-gesture-required", "--window-size=1366,900"]
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent / "support"))
+import headless_chromium  # noqa: E402
 
 failures = []
 
@@ -47,29 +37,6 @@ def wav_seconds(path):
             frames = min(size, len(raw) - at - 8) // align
         at += 8 + size + (size & 1)
     return frames / rate
-
-
-class Driver:
-    def __init__(self, port):
-        self.base = f"http://127.0.0.1:{port}"
-        self.session = None
-
-    def call(self, method, path, body=None, timeout=120):
-        url = self.base + (f"/session/{self.session}" if self.session else "") + path
-        data = None if body is None else json.dumps(body).encode()
-        request = urllib.request.Request(url, data=data, method=method,
-                                         headers={"Content-Type": "application/json"})
-        try:
-            with urllib.request.urlopen(request, timeout=timeout) as response:
-                return json.load(response)["value"]
-        except urllib.error.HTTPError as e:
-            raise RuntimeError(f"chromedriver {method} {path}: {e.read().decode(errors='replace')[:600]}") from None
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 # In the page: waits for every picture, then plays every player to its end, muted and fast.
@@ -117,8 +84,9 @@ def main(argv):
     if len(argv) != 4:
         sys.exit(__doc__)
     demo, shots, fx = pathlib.Path(argv[1]).resolve(), pathlib.Path(argv[2]), argv[3]
-    if not (os.access(CHROMIUM, os.X_OK) and os.access(CHROMEDRIVER, os.X_OK)):
-        print(f"skipped: needs {CHROMIUM} and {CHROMEDRIVER} (apt-get install chromium chromium-driver)")
+    unavailable = headless_chromium.available()
+    if unavailable:
+        print("skipped:", unavailable)
         return 77
     shots.mkdir(parents=True, exist_ok=True)
     page = demo / "index.html"
@@ -128,24 +96,8 @@ def main(argv):
     catalogue = json.loads(subprocess.run([fx, "list", "--json"], check=True, capture_output=True).stdout)
     types = [t["type"] for e in catalogue["extensions"] for t in e["nodeTypes"]]
 
-    port = free_port()
-    profile = tempfile.TemporaryDirectory()
-    log = open(shots / "chromedriver.log", "w")
-    server = subprocess.Popen([CHROMEDRIVER, f"--port={port}"], stdout=log, stderr=subprocess.STDOUT)
-    driver = Driver(port)
-    try:
-        for _ in range(100):
-            try:
-                if driver.call("GET", "/status", timeout=2).get("ready"):
-                    break
-            except (OSError, RuntimeError):
-                pass
-            time.sleep(0.1)
-        options = {"binary": CHROMIUM, "args": FLAGS + [f"--user-data-dir={profile.name}"]}
-        driver.session = driver.call("POST", "/session", {"capabilities": {"alwaysMatch": {
-            "browserName": "chrome", "goog:chromeOptions": options,
-            "goog:loggingPrefs": {"performance": "ALL"}}}})["sessionId"]
-        driver.call("POST", "/timeouts", {"script": 300000, "pageLoad": 60000})
+    with headless_chromium.session(shots / "chromedriver.log",
+                                   {"goog:loggingPrefs": {"performance": "ALL"}}) as driver:
         # A laptop's 1366x900 page area, whatever headless makes of the window.
         driver.call("POST", "/goog/cdp/execute", {"cmd": "Emulation.setDeviceMetricsOverride", "params": {
             "width": 1366, "height": 900, "deviceScaleFactor": 1, "mobile": False}})
@@ -197,16 +149,6 @@ def main(argv):
         (shots / "demo-page-full.png").write_bytes(base64.b64decode(full["data"]))
         print(f"{len(result['images'])} pictures, {len(result['players'])} players checked; "
               f"screenshots: {shots / 'demo-page.png'}, {shots / 'demo-page-full.png'}")
-    finally:
-        if driver.session:
-            try:
-                driver.call("DELETE", "", timeout=30)
-            except (OSError, RuntimeError):
-                pass
-        server.terminate()
-        server.wait(timeout=30)
-        log.close()
-        profile.cleanup()
     for failure in failures:
         print("FAIL:", failure)
     return 1 if failures else 0
