@@ -4,8 +4,11 @@
 #   page CATALOGUE SCRATCH OUT    from SCRATCH/<Type>-probe-out.wav (the probe through the effect)
 #                                 and SCRATCH/run.tsv, draws OUT/<Type>-impulse.png and, for the
 #                                 swept effects, OUT/<Type>-magnitude.png; writes OUT/index.html
+#                                 (linking OUT/playground.html where it exists)
+#   playground WORKLET MUSIC OUT  writes OUT/playground.html: the worklet's script and MUSIC inside
 # A probe is an impulse; for an effect with a sweep (a "frequency" parameter) it is followed by
 # more, at other points of the sweep, so that the magnitude plot shows how the sweep changes it.
+import base64
 import html
 import json
 import os
@@ -287,6 +290,30 @@ def read_run(scratch):
     return run
 
 
+PLAYGROUND_LINK = ("<p class=lead><b><a href=\"playground.html\">Open the playground</a></b>: build a chain and "
+                   "turn every knob while the music plays, the effects running in your browser.</p>")
+
+
+def write_playground(worklet_path, music_path, out):
+    """OUT/playground.html from the template beside this script, with the worklet's script and
+    the music inside it: a page opened from file:// may load no file beside it."""
+    template = os.path.join(os.path.dirname(os.path.abspath(__file__)), "orvane-fx-playground.html")
+    try:
+        with open(template, encoding="utf-8") as f:
+            page = f.read()
+        with open(worklet_path, "rb") as f:
+            worklet = base64.b64encode(f.read()).decode("ascii")
+        with open(music_path, "rb") as f:
+            music = base64.b64encode(f.read()).decode("ascii")
+    except OSError as e:
+        fail(f"demo cannot write the playground: {e}; reinstall orvane-fx")
+    page = page.replace("@WORKLET@", worklet, 1).replace("@MUSIC@", music, 1)
+    partial = os.path.join(out, ".playground.html.partial")
+    with open(partial, "w", encoding="utf-8") as f:
+        f.write(page)
+    os.replace(partial, os.path.join(out, "playground.html"))
+
+
 def write_page(catalogue_path, scratch, out):
     plt = pyplot()
     types = node_types(catalogue_path)
@@ -353,6 +380,7 @@ def write_page(catalogue_path, scratch, out):
 <p class=lead>Four seconds of plucked notes and a drum hit (stereo, 48 kHz) run through each effect with its
 default parameters by <code>orvane-fx process</code>. Listen to the dry and the processed sound, and see what each
 effect does to a single click and to the music.</p>
+{PLAYGROUND_LINK if os.path.isfile(os.path.join(out, "playground.html")) else ""}
 <nav><a href="#dry">dry input</a>{''.join(f'<a href="#{esc(t["type"])}">{esc(t["displayName"])}</a>' for t in types)}</nav>
 <div class=top>
   <div class=card id=run>
@@ -397,8 +425,11 @@ def main(argv):
         make_probes(argv[2], argv[3])
     elif len(argv) == 5 and argv[1] == "page":
         write_page(argv[2], argv[3], argv[4])
+    elif len(argv) == 5 and argv[1] == "playground":
+        write_playground(argv[2], argv[3], argv[4])
     else:
-        fail("orvane-fx-demo-page.py takes: probes CATALOGUE SCRATCH, or page CATALOGUE SCRATCH OUT")
+        fail("orvane-fx-demo-page.py takes: probes CATALOGUE SCRATCH, page CATALOGUE SCRATCH OUT, "
+             "or playground WORKLET MUSIC OUT")
 
 
 if __name__ == "__main__":
