@@ -7,7 +7,8 @@
 #      browser build (WebAssembly, built in this suite alone) in headless Chromium;
 #   2. the suite again under AddressSanitizer and UndefinedBehaviorSanitizer, float checks included;
 #   3. the concurrency tests under ThreadSanitizer;
-#   4. a bounded libFuzzer run of every node and of the offline renderer (when clang is present).
+#   4. a bounded libFuzzer run of every node, of the offline renderer and of the browser engine's
+#      C interface (when clang is present).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -66,7 +67,7 @@ if command -v clang++ >/dev/null; then
   echo "== fuzz: every node for a bounded time"
   configure fuzz clang++ -DORVANE_BUILD_FUZZERS=ON -DORVANE_BUILD_TOOLS=OFF -DORVANE_BUILD_WEB=OFF \
     -DORVANE_SANITIZERS=address,undefined,float-cast-overflow,float-divide-by-zero,fuzzer-no-link
-  cmake --build build-fuzz -j"$jobs" --target orvane_fuzz_effects orvane_fuzz_render
+  cmake --build build-fuzz -j"$jobs" --target orvane_fuzz_effects orvane_fuzz_render orvane_fuzz_web
   corpus=$(mktemp -d)
   trap 'rm -rf "$corpus"' EXIT
   for node in Delay PingPongDelay Chorus Flanger Vibrato; do
@@ -83,6 +84,13 @@ if command -v clang++ >/dev/null; then
     -rss_limit_mb=4096 "$corpus" 2>build-fuzz/fuzz-render.log \
     || { tail -n 40 build-fuzz/fuzz-render.log; echo "fuzzing the renderer found a fault"; exit 1; }
   echo "renderer: $(grep -o 'Done [0-9]* runs in [0-9]* second' build-fuzz/fuzz-render.log)"
+  passed=$((passed + 1))
+  # The browser engine's C interface: chains, parameters, presets and quanta as a page sends them.
+  rm -rf "${corpus:?}"/*
+  build-fuzz/tests/orvane_fuzz_web -max_total_time="${ORVANE_FUZZ_SECONDS:-12}" -max_len=4096 \
+    -rss_limit_mb=4096 "$corpus" 2>build-fuzz/fuzz-web.log \
+    || { tail -n 40 build-fuzz/fuzz-web.log; echo "fuzzing the browser engine found a fault"; exit 1; }
+  echo "browser engine: $(grep -o 'Done [0-9]* runs in [0-9]* second' build-fuzz/fuzz-web.log)"
   passed=$((passed + 1))
 fi
 echo "all suites passed"

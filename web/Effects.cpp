@@ -2,7 +2,11 @@
 // AudioWorkletProcessor (effects-processor.js) drives one render quantum at a time. Every call
 // checks what it is given and refuses with a sentence (orvane_error) rather than throw: the
 // module is built without exception handling, where a throw would abort it.
+#if defined(__EMSCRIPTEN__)
 #include <emscripten/emscripten.h>
+#else
+#define EMSCRIPTEN_KEEPALIVE  // built natively for its fuzzer (tests/fuzz/FuzzWebEngine.cpp)
+#endif
 
 #include <charconv>
 #include <cmath>
