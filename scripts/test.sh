@@ -70,28 +70,22 @@ if command -v clang++ >/dev/null; then
   cmake --build build-fuzz -j"$jobs" --target orvane_fuzz_effects orvane_fuzz_render orvane_fuzz_web
   corpus=$(mktemp -d)
   trap 'rm -rf "$corpus"' EXIT
+  fuzz() {  # NAME TARGET [LIBFUZZER ARGS...]: a bounded run from the corpus folder; counts as one test
+    local name=$1 target=$2 log="build-fuzz/fuzz-${1// /-}.log"
+    shift 2
+    build-fuzz/tests/"$target" -max_total_time="${ORVANE_FUZZ_SECONDS:-12}" -rss_limit_mb=4096 "$@" "$corpus" \
+      2>"$log" || { tail -n 40 "$log"; echo "fuzzing $name found a fault"; exit 1; }
+    echo "$name: $(grep -o 'Done [0-9]* runs in [0-9]* second' "$log")"
+    passed=$((passed + 1))
+  }
   for node in Delay PingPongDelay Chorus Flanger Vibrato; do
-    cp tests/fuzz/corpus/* "$corpus/"
-    ORVANE_FUZZ_NODE=$node build-fuzz/tests/orvane_fuzz_effects -max_total_time="${ORVANE_FUZZ_SECONDS:-12}" \
-      -rss_limit_mb=4096 "$corpus" 2>"build-fuzz/fuzz-$node.log" \
-      || { tail -n 40 "build-fuzz/fuzz-$node.log"; echo "fuzzing $node found a fault"; exit 1; }
-    echo "$node: $(grep -o 'Done [0-9]* runs in [0-9]* second' "build-fuzz/fuzz-$node.log")"
-    passed=$((passed + 1))  # each node's fuzzing run counts as one test
+    rm -rf "${corpus:?}"/* && cp tests/fuzz/corpus/* "$corpus/"
+    ORVANE_FUZZ_NODE=$node fuzz "$node" orvane_fuzz_effects
   done
   # The offline renderer: chains, channel counts, pieces, tails, automation, continuations.
-  rm -rf "${corpus:?}"/*
-  build-fuzz/tests/orvane_fuzz_render -max_total_time="${ORVANE_FUZZ_SECONDS:-12}" -max_len=512 \
-    -rss_limit_mb=4096 "$corpus" 2>build-fuzz/fuzz-render.log \
-    || { tail -n 40 build-fuzz/fuzz-render.log; echo "fuzzing the renderer found a fault"; exit 1; }
-  echo "renderer: $(grep -o 'Done [0-9]* runs in [0-9]* second' build-fuzz/fuzz-render.log)"
-  passed=$((passed + 1))
+  rm -rf "${corpus:?}"/* && fuzz renderer orvane_fuzz_render -max_len=512
   # The browser engine's C interface: chains, parameters, presets and quanta as a page sends them.
-  rm -rf "${corpus:?}"/*
-  build-fuzz/tests/orvane_fuzz_web -max_total_time="${ORVANE_FUZZ_SECONDS:-12}" -max_len=4096 \
-    -rss_limit_mb=4096 "$corpus" 2>build-fuzz/fuzz-web.log \
-    || { tail -n 40 build-fuzz/fuzz-web.log; echo "fuzzing the browser engine found a fault"; exit 1; }
-  echo "browser engine: $(grep -o 'Done [0-9]* runs in [0-9]* second' build-fuzz/fuzz-web.log)"
-  passed=$((passed + 1))
+  rm -rf "${corpus:?}"/* && fuzz "browser engine" orvane_fuzz_web -max_len=4096
 fi
 echo "all suites passed"
 echo "tests: $passed passed, 0 failed"

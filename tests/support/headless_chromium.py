@@ -3,8 +3,11 @@ the standard library only. The browser tests and bench/web-speed open their page
 import contextlib
 import json
 import os
+import pathlib
+import re
 import socket
 import subprocess
+import sys
 import tempfile
 import time
 import urllib.error
@@ -83,3 +86,56 @@ def session(log_path, capabilities=None):
         server.wait(timeout=30)
         log.close()
         profile.cleanup()
+
+
+failures = []
+
+
+def check(condition, message):
+    if not condition:
+        failures.append(message)
+
+
+def report():
+    """Prints the failures; the exit code of the test."""
+    for failure in failures:
+        print("FAIL:", failure)
+    return 1 if failures else 0
+
+
+def listed_types(fx):
+    """`orvane-fx list --json`'s node types by type, in the catalogue's order."""
+    listing = json.loads(subprocess.run([fx, "list", "--json"], check=True, capture_output=True).stdout)
+    return {t["type"]: t for e in listing["extensions"] for t in e["nodeTypes"]}
+
+
+def demo_file(argv, usage, name):
+    """For the demo's pages (usage: DEMO_DIR SCREENSHOT_DIR ORVANE_FX): (page, demo, shots, fx), or
+    the exit code where the page cannot be tested: 77 (skipped) without the browser, 1 without it."""
+    if len(argv) != 4:
+        sys.exit(usage)
+    demo, shots, fx = pathlib.Path(argv[1]).resolve(), pathlib.Path(argv[2]), argv[3]
+    unavailable = available()
+    if unavailable:
+        print("skipped:", unavailable)
+        return 77
+    shots.mkdir(parents=True, exist_ok=True)
+    page = demo / name
+    if not page.is_file():
+        print(f"no {name} at {demo}: run `orvane-fx demo {demo}` first")
+        return 1
+    return page, demo, shots, fx
+
+
+def check_requests(driver, page):
+    """From the browser's network log: the page asked only for files beside it (or data: URLs),
+    and nothing anywhere went out to the network."""
+    folder = page.parent.as_uri() + "/"
+    for entry in driver.call("POST", "/se/log", {"type": "performance"}):
+        message = json.loads(entry["message"])["message"]
+        if message["method"] != "Network.requestWillBeSent":
+            continue
+        url, document = message["params"]["request"]["url"], message["params"].get("documentURL", "")
+        if document == page.as_uri():
+            check(url.startswith((folder, "data:")), f"the page requested {url}")
+        check(not re.match(r"(https?|wss?|ftp):", url), f"the browser requested {url} (for {document})")

@@ -8,22 +8,15 @@ usage: demo_page_in_browser.py DEMO_DIR SCREENSHOT_DIR ORVANE_FX
 Exits 77 (skipped) when Chromium or chromedriver is not installed.
 """
 import base64
-import json
 import pathlib
 import re
 import struct
-import subprocess
 import sys
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent / "support"))
 import headless_chromium  # noqa: E402
 
-failures = []
-
-
-def check(condition, message):
-    if not condition:
-        failures.append(message)
+check = headless_chromium.check
 
 
 def wav_seconds(path):
@@ -81,20 +74,11 @@ const settle = (el, ok, bad) => new Promise(resolve => {
 
 
 def main(argv):
-    if len(argv) != 4:
-        sys.exit(__doc__)
-    demo, shots, fx = pathlib.Path(argv[1]).resolve(), pathlib.Path(argv[2]), argv[3]
-    unavailable = headless_chromium.available()
-    if unavailable:
-        print("skipped:", unavailable)
-        return 77
-    shots.mkdir(parents=True, exist_ok=True)
-    page = demo / "index.html"
-    if not page.is_file():
-        print(f"no page at {page}: run `orvane-fx demo {demo}` first")
-        return 1
-    catalogue = json.loads(subprocess.run([fx, "list", "--json"], check=True, capture_output=True).stdout)
-    types = [t["type"] for e in catalogue["extensions"] for t in e["nodeTypes"]]
+    found = headless_chromium.demo_file(argv, __doc__, "index.html")
+    if isinstance(found, int):
+        return found
+    page, demo, shots, fx = found
+    types = list(headless_chromium.listed_types(fx))
 
     with headless_chromium.session(shots / "chromedriver.log",
                                    {"goog:loggingPrefs": {"performance": "ALL"}}) as driver:
@@ -131,16 +115,7 @@ def main(argv):
             target = inner.group(1) if inner else address
             check(not address.startswith("@import") and not re.match(r"[A-Za-z][A-Za-z0-9+.-]*:|//", target),
                   f"the page names an address that is not a file beside it: {address}")
-        # What the browser asked for while showing the page, from its network log: the page's
-        # own requests stay beside it, and nothing anywhere goes out to the network.
-        for entry in driver.call("POST", "/se/log", {"type": "performance"}):
-            message = json.loads(entry["message"])["message"]
-            if message["method"] != "Network.requestWillBeSent":
-                continue
-            url, document = message["params"]["request"]["url"], message["params"].get("documentURL", "")
-            if document == page.as_uri():  # data: URLs are the players' own icons
-                check(url.startswith(demo.as_uri() + "/") or url.startswith("data:"), f"the page requested {url}")
-            check(not re.match(r"(https?|wss?|ftp):", url), f"the browser requested {url} (for {document})")
+        headless_chromium.check_requests(driver, page)  # data: URLs are the players' own icons
         driver.call("POST", "/execute/sync", {"script": "window.scrollTo(0, 0)", "args": []})
         (shots / "demo-page.png").write_bytes(base64.b64decode(driver.call("GET", "/screenshot")))
         full = driver.call("POST", "/goog/cdp/execute", {"cmd": "Page.captureScreenshot", "params": {
@@ -149,9 +124,7 @@ def main(argv):
         (shots / "demo-page-full.png").write_bytes(base64.b64decode(full["data"]))
         print(f"{len(result['images'])} pictures, {len(result['players'])} players checked; "
               f"screenshots: {shots / 'demo-page.png'}, {shots / 'demo-page-full.png'}")
-    for failure in failures:
-        print("FAIL:", failure)
-    return 1 if failures else 0
+    return headless_chromium.report()
 
 
 if __name__ == "__main__":

@@ -9,10 +9,7 @@ usage: playground_in_browser.py DEMO_DIR SCREENSHOT_DIR ORVANE_FX
 Exits 77 (skipped) when Chromium or chromedriver is not installed.
 """
 import base64
-import json
 import pathlib
-import re
-import subprocess
 import sys
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent / "support"))
@@ -63,29 +60,15 @@ let loudest = 0;
 for (let k = 0; k < 10; ++k) { await new Promise((r) => setTimeout(r, 100)); loudest = Math.max(loudest, window.playground.level()); }
 window.heard = loudest;"""
 
-failures = []
-
-
-def check(condition, message):
-    if not condition:
-        failures.append(message)
+check = headless_chromium.check
 
 
 def main(argv):
-    if len(argv) != 4:
-        sys.exit(__doc__)
-    demo, shots, fx = pathlib.Path(argv[1]).resolve(), pathlib.Path(argv[2]), argv[3]
-    unavailable = headless_chromium.available()
-    if unavailable:
-        print("skipped:", unavailable)
-        return 77
-    shots.mkdir(parents=True, exist_ok=True)
-    page = demo / "playground.html"
-    if not page.is_file():
-        print(f"no playground at {page}: run `orvane-fx demo {demo}` with the WebAssembly build")
-        return 1
-    listed = json.loads(subprocess.run([fx, "list", "--json"], check=True, capture_output=True).stdout)
-    table = {t["type"]: t for e in listed["extensions"] for t in e["nodeTypes"]}
+    found = headless_chromium.demo_file(argv, __doc__, "playground.html")
+    if isinstance(found, int):
+        return found
+    page, demo, shots, fx = found
+    table = headless_chromium.listed_types(fx)
 
     with headless_chromium.session(shots / "playground-chromedriver.log",
                                    {"goog:loggingPrefs": {"performance": "ALL"}}) as driver:
@@ -126,19 +109,11 @@ def main(argv):
         check([e["type"] for e in state["chain"]] == ["Flanger"], f"after emptying and adding: {state['chain']}")
         check(heard > 0.01, f"the analyser heard an RMS of {heard} while the demo music played through the Flanger")
 
-        for entry in driver.call("POST", "/se/log", {"type": "performance"}):
-            message = json.loads(entry["message"])["message"]
-            if message["method"] == "Network.requestWillBeSent":
-                url, document = message["params"]["request"]["url"], message["params"].get("documentURL", "")
-                if document == page.as_uri():
-                    check(url.startswith((demo.as_uri() + "/", "data:")), f"the playground requested {url}")
-                check(not re.match(r"(https?|wss?|ftp):", url), f"the browser requested {url}")
+        headless_chromium.check_requests(driver, page)
         (shots / "playground.png").write_bytes(base64.b64decode(driver.call("GET", "/screenshot")))
         print(f"{len(panels)} effects' controls checked, the music heard at RMS {heard:.3f}; "
               f"screenshot: {shots / 'playground.png'}")
-    for failure in failures:
-        print("FAIL:", failure)
-    return 1 if failures else 0
+    return headless_chromium.report()
 
 
 if __name__ == "__main__":

@@ -9,7 +9,6 @@ usage: effects_in_browser.py WORKLET_JS ORVANE_FX DRY_WAV WORK_DIR
 Exits 77 (skipped) when Chromium or chromedriver is not installed.
 """
 import base64
-import json
 import pathlib
 import subprocess
 import sys
@@ -85,16 +84,15 @@ def main(argv):
     page = work / "page.html"
     page.write_text("<!doctype html><title>effects</title>\n")
     script = (here / "render-in-page.js").read_text()
-    listing = json.loads(subprocess.run([fx, "list", "--json"], check=True, capture_output=True).stdout)
-    failures = []
+    failures = headless_chromium.failures
 
     with headless_chromium.session(work / "chromedriver.log") as driver:
         driver.call("POST", "/url", {"url": page.as_uri()})
         driver.run(script, {"worklet": base64.b64encode(worklet.read_bytes()).decode(), "signals": {
             name: {"channels": x.shape[1], "samples": base64.b64encode(x.T.astype("<f4").tobytes()).decode()}
             for name, x in signals.items()}})
-        native = {t["type"]: {p["name"]: p["default"] for p in t["parameters"]}
-                  for e in listing["extensions"] for t in e["nodeTypes"]}
+        native = {type_: {p["name"]: p["default"] for p in t["parameters"]}
+                  for type_, t in headless_chromium.listed_types(fx).items()}
         for name, (chain, requests, arguments) in CASES.items():
             for signal_name, path in inputs.items():
                 result = driver.run(script, {"signal": signal_name, "chain": chain, "requests": requests})
@@ -125,9 +123,7 @@ def main(argv):
                                     f"{frame} channel {channel} ({got[frame, channel]!r} for "
                                     f"{expected[frame, channel]!r}), by at most "
                                     f"{np.max(np.abs(got.astype(float) - expected)):.3g}")
-    for failure in failures:
-        print("FAIL:", failure)
-    return 1 if failures else 0
+    return headless_chromium.report()
 
 
 if __name__ == "__main__":
