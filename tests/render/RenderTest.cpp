@@ -122,31 +122,27 @@ TEST(OfflineRender, WritesWhatBlocksRunByHandGiveWhateverThePieces) {
 }
 
 TEST(OfflineRender, AResetEffectGivesWhatANewOneGivesWhateverItRanBefore) {
-    // What the effect ran before: noise at other values (long enough to wrap every line), NaNs,
-    // and a continuation cut short; then the probe, at its own values, from a reset.
+    // Before the probe: noise at other values (long enough to wrap every line) or NaN input,
+    // then a continuation cut short. The probe then runs from a reset, at its own values.
     struct Before {
-        const char* what;
         std::size_t frames;
+        float share;  // each parameter at this share of its range
         bool withNaN;
-        float valueAt;  // each parameter at this share of its range
     };
-    const Before befores[] = {
-        {"noise", 3000, false, 0.5f}, {"long noise at other values", 60000, false, 1}, {"NaN input", 2000, true, 0.2f}};
     const auto setAll = [](OfflineEffect& effect, float share) {
         for (std::size_t p = 0; p < effect.description.parameters.size(); ++p) {
-            const EffectParameter& parameter = effect.description.parameters[p];
-            effect.setValue(p,
-                            parameter.fromNumber(parameter.minimum + (parameter.maximum - parameter.minimum) * share));
+            const EffectParameter& q = effect.description.parameters[p];
+            effect.setValue(p, q.fromNumber(q.minimum + (q.maximum - q.minimum) * share));
         }
     };
     for (const EffectDescription& description : effectDescriptions)
         for (const std::size_t channels : {1u, 2u, 3u})
-            for (const Before& before : befores) {
+            for (const Before before : {Before{3000, 0.5f, false}, Before{60000, 1, false}, Before{2000, 0.2f, true}}) {
                 if (description.onlyChannels != 0 && channels != description.onlyChannels) continue;
                 SCOPED_TRACE(std::string(description.type) + " channels " + std::to_string(channels) + " after " +
-                             before.what);
+                             std::to_string(before.frames) + " frames");
                 OfflineEffect used(description), fresh(description);
-                setAll(used, before.valueAt);
+                setAll(used, before.share);
                 Signal earlier{channels, before.frames, noise(channels * before.frames, 7)};
                 for (std::size_t i = 0; before.withNaN && i < earlier.samples.size(); i += 7) earlier.samples[i] = NAN;
                 rendered(used, earlier, 0, 128, {}, {1u << 30});
