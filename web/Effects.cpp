@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "render/OfflineRenderer.h"
+#include "web/Effects.h"
 
 using namespace orvane::render;
 
